@@ -1,0 +1,1 @@
+#include "writer/byte_writer.hpp"
