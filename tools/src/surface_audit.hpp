@@ -1,0 +1,27 @@
+#pragma once
+// Decoding, measuring and classifying each discovered surface.
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "audit_record.hpp"
+#include "dat/database.hpp"
+
+namespace tools {
+
+// The decoded surface, or nothing when any step fails. Prints nothing.
+std::optional<Decoded> classify_one(const dat::DatDatabase& portal, std::uint32_t surface_id);
+
+struct SurfaceAuditResult {
+  std::vector<Decoded> decoded;  // ascending surface id order
+  CategoryCounts counts;
+};
+
+// Runs classify_one over the ids in ascending order, writing
+// "  warn: surface 0x{:08X} failed to decode" for each failure.
+SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
+                                  const std::set<std::uint32_t>& ids);
+
+}  // namespace tools
