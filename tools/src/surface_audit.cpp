@@ -24,11 +24,11 @@ struct Image {
 std::expected<dat::Palette, std::string> fetch_palette(const dat::DatDatabase& portal,
                                                        std::uint32_t palette_id) {
   auto bytes = portal.get_file(palette_id);
-  if (!bytes) return std::unexpected(fmt::format("{:#010X}: {}", palette_id, bytes.error().message()));
+  if (!bytes) return std::unexpected(fmt::format("0x{:08X}: {}", palette_id, bytes.error().message()));
   auto palette = dat::Palette::unpack(*bytes);
   if (!palette) {
     return std::unexpected(
-        fmt::format("Palette::unpack {:#010X}: {}", palette_id, palette.error().text()));
+        fmt::format("Palette::unpack 0x{:08X}: {}", palette_id, palette.error().text()));
   }
   return std::move(*palette);
 }
