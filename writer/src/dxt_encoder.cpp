@@ -35,22 +35,31 @@ std::array<Rgb, 4> palette(std::uint16_t c0, std::uint16_t c1, bool three_colour
           Rgb{(a.r + 2 * b.r) / 3, (a.g + 2 * b.g) / 3, (a.b + 2 * b.b) / 3}};
 }
 
-// Bounding box of the colours of the pixels that `use` accepts, packed to 5:6:5.
+// The two most distant colours among the pixels that `use` accepts, packed to 5:6:5, the
+// larger packed value first. Exact for blocks of one or two colours, a fair line for gradients.
 template <class Use>
 std::pair<std::uint16_t, std::uint16_t> endpoints(std::span<const std::uint8_t, 64> rgba, Use use) {
-  std::uint8_t lo[3] = {255, 255, 255}, hi[3] = {0, 0, 0};
-  bool any = false;
-  for (int p = 0; p < 16; ++p) {
-    const std::uint8_t* px = rgba.data() + 4 * p;
-    if (!use(px)) continue;
-    any = true;
-    for (int c = 0; c < 3; ++c) {
-      lo[c] = std::min(lo[c], px[c]);
-      hi[c] = std::max(hi[c], px[c]);
+  int best_a = -1, best_b = -1, best_d = -1;
+  for (int a = 0; a < 16; ++a) {
+    const std::uint8_t* pa = rgba.data() + 4 * a;
+    if (!use(pa)) continue;
+    for (int b = a; b < 16; ++b) {
+      const std::uint8_t* pb = rgba.data() + 4 * b;
+      if (!use(pb)) continue;
+      const int d = distance2(Rgb{pa[0], pa[1], pa[2]}, pb);
+      if (d > best_d) {
+        best_a = a;
+        best_b = b;
+        best_d = d;
+      }
     }
   }
-  if (!any) return {0, 0};
-  return {pack_rgb565(hi[0], hi[1], hi[2]), pack_rgb565(lo[0], lo[1], lo[2])};
+  if (best_a < 0) return {0, 0};
+  const std::uint8_t* pa = rgba.data() + 4 * best_a;
+  const std::uint8_t* pb = rgba.data() + 4 * best_b;
+  const std::uint16_t ca = pack_rgb565(pa[0], pa[1], pa[2]);
+  const std::uint16_t cb = pack_rgb565(pb[0], pb[1], pb[2]);
+  return {std::max(ca, cb), std::min(ca, cb)};
 }
 
 // Nearest of the first `choices` palette entries for each pixel; `transparent` pixels get 3.

@@ -1,6 +1,6 @@
 #pragma once
-// A small DXT1/DXT3/DXT5 encoder for building test and sample textures: endpoints from the
-// bounding box of the block's colours, nearest palette entries as indices. Not a quality
+// A small DXT1/DXT3/DXT5 encoder for building test and sample textures: the block's two most
+// distant colours as endpoints, nearest palette entries as indices. Not a quality
 // encoder; its point is predictable output in every mode the decoders distinguish.
 
 #include <array>
