@@ -18,8 +18,8 @@ ReadResult<SWVertex> SWVertex::read(RecordCursor& cur) {
   DAT_TRY_SET(v.num_uvs, in_field(cur.read_u16(), "num_uvs", "SWVertex"));
   DAT_TRY_SET(v.origin, in_field(read_vector3(cur), "origin", "SWVertex"));
   DAT_TRY_SET(v.normal, in_field(read_vector3(cur), "normal", "SWVertex"));
-  DAT_TRY_SET(v.uvs, in_field(detail::read_list<Vec2Duv>(cur, v.num_uvs, &Vec2Duv::read),
-                              "uvs", "SWVertex"));
+  DAT_TRY_SET(v.uvs, in_field(detail::read_list<Vec2Duv>(cur, v.num_uvs, &Vec2Duv::read), "uvs",
+                              "SWVertex"));
   return v;
 }
 

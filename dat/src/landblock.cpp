@@ -31,9 +31,9 @@ ReadResult<BuildInfo> BuildInfo::read(RecordCursor& cur) {
   DAT_TRY_SET(b.frame, in_field(read_frame(cur), "frame", "BuildInfo"));
   DAT_TRY_SET(b.num_leaves, in_field(cur.read_u32(), "num_leaves", "BuildInfo"));
   DAT_TRY(num_portals, in_field(cur.read_u32(), "num_portals", "BuildInfo"));
-  DAT_TRY_SET(b.portals, in_field(detail::read_list<PortalInternal>(cur, num_portals,
-                                                                    &PortalInternal::read),
-                                  "portals", "BuildInfo"));
+  DAT_TRY_SET(b.portals,
+              in_field(detail::read_list<PortalInternal>(cur, num_portals, &PortalInternal::read),
+                       "portals", "BuildInfo"));
   return b;
 }
 
@@ -43,8 +43,8 @@ ReadResult<RestrictionTable> RestrictionTable::read(RecordCursor& cur) {
   DAT_TRY(bucket_size, in_field(cur.read_u16(), "_bucket_size", "RestrictionTable"));
   (void)bucket_size;
   const auto read_word = [](RecordCursor& c) { return c.read_u32(); };
-  DAT_TRY_VOID(in_field(detail::read_map_into(cur, count, read_word, read_word, t.tables),
-                        "tables", "RestrictionTable"));
+  DAT_TRY_VOID(in_field(detail::read_map_into(cur, count, read_word, read_word, t.tables), "tables",
+                        "RestrictionTable"));
   return t;
 }
 
@@ -55,9 +55,8 @@ ReadResult<LandblockInfo> read_landblock_info(RecordCursor& cur) {
   DAT_TRY_SET(info.id, in_field(cur.read_u32(), "id", "LandblockInfo"));
   DAT_TRY_SET(info.num_cells, in_field(cur.read_u32(), "num_cells", "LandblockInfo"));
   DAT_TRY(num_objects, in_field(cur.read_u32(), "num_objects", "LandblockInfo"));
-  DAT_TRY_SET(info.objects,
-              in_field(detail::read_list<Stab>(cur, num_objects, &Stab::read), "objects",
-                       "LandblockInfo"));
+  DAT_TRY_SET(info.objects, in_field(detail::read_list<Stab>(cur, num_objects, &Stab::read),
+                                     "objects", "LandblockInfo"));
   DAT_TRY(num_buildings, in_field(cur.read_u16(), "num_buildings", "LandblockInfo"));
   DAT_TRY_SET(info.pack_mask, in_field(cur.read_u16(), "pack_mask", "LandblockInfo"));
   DAT_TRY_SET(info.buildings,

@@ -27,8 +27,8 @@ ReadResult<std::vector<T>> read_list(RecordCursor& cur, std::uint64_t count, Rea
 
 inline ReadResult<std::vector<std::uint16_t>> read_u16_list(RecordCursor& cur, std::uint64_t count,
                                                             std::size_t reserve = 0) {
-  return read_list<std::uint16_t>(cur, count, [](RecordCursor& c) { return c.read_u16(); },
-                                  reserve);
+  return read_list<std::uint16_t>(
+      cur, count, [](RecordCursor& c) { return c.read_u16(); }, reserve);
 }
 
 inline ReadResult<std::vector<std::uint32_t>> read_u32_list(RecordCursor& cur,
@@ -38,8 +38,8 @@ inline ReadResult<std::vector<std::uint32_t>> read_u32_list(RecordCursor& cur,
 
 inline ReadResult<std::vector<std::uint8_t>> read_u8_list(RecordCursor& cur, std::uint64_t count,
                                                           std::size_t reserve = 0) {
-  return read_list<std::uint8_t>(cur, count, [](RecordCursor& c) { return c.read_u8(); },
-                                 reserve);
+  return read_list<std::uint8_t>(
+      cur, count, [](RecordCursor& c) { return c.read_u8(); }, reserve);
 }
 
 // Reads `count` entries of a key (`read_key(cur)`) followed by a value (`read_value(cur)`)
@@ -59,8 +59,8 @@ ReadResult<void> read_map_into(RecordCursor& cur, std::uint64_t count, ReadKey&&
 }  // namespace dat::detail
 
 // Propagates the failure of a ReadResult<void>.
-#define DAT_TRY_VOID(expr)                                          \
-  do {                                                              \
-    auto try_void_result_ = (expr);                                 \
+#define DAT_TRY_VOID(expr)                                                              \
+  do {                                                                                  \
+    auto try_void_result_ = (expr);                                                     \
     if (!try_void_result_) return std::unexpected(std::move(try_void_result_).error()); \
   } while (0)

@@ -27,8 +27,7 @@ ReadResult<std::unique_ptr<BspNode>> read_child(RecordCursor& cur, BspTreeKind k
   return std::make_unique<BspNode>(std::move(node));
 }
 
-ReadResult<BspPortal> read_portal_body(RecordCursor& cur, BspTreeKind kind,
-                                       std::uint32_t level) {
+ReadResult<BspPortal> read_portal_body(RecordCursor& cur, BspTreeKind kind, std::uint32_t level) {
   BspPortal p;
   DAT_TRY_SET(p.plane, read_plane(cur));
   DAT_TRY_SET(p.positive, read_child(cur, kind, level + 1));

@@ -79,8 +79,7 @@ dat::BspNode internal(std::uint32_t code, std::optional<dat::BspNode> positive,
 }
 
 dat::BspNode portal(dat::BspNode positive, dat::BspNode negative,
-                    std::vector<std::uint16_t> polygon_ids,
-                    std::vector<dat::PortalPoly> portals) {
+                    std::vector<std::uint16_t> polygon_ids, std::vector<dat::PortalPoly> portals) {
   dat::BspPortal p;
   p.plane = kPlane;
   p.positive = std::make_unique<dat::BspNode>(std::move(positive));

@@ -49,8 +49,7 @@ std::vector<std::uint8_t> encode_landblock_info(const LandblockInfoDesc& info) {
 }
 
 void write_cell_portal(ByteWriter& w, const dat::CellPortal& portal) {
-  w.u16(portal.flags).u16(portal.polygon_id).u16(portal.other_cell_id).u16(
-      portal.other_portal_id);
+  w.u16(portal.flags).u16(portal.polygon_id).u16(portal.other_cell_id).u16(portal.other_portal_id);
 }
 
 void write_env_cell_stab(ByteWriter& w, const dat::env_cell::Stab& stab) {

@@ -84,10 +84,12 @@ GfxObjDesc simple_mesh(std::uint32_t id, std::vector<std::uint32_t> surfaces) {
 }
 
 std::size_t fixed_hook_payload_size(std::uint32_t hook_type) {
+  // clang-format off
   static constexpr std::array<std::uint8_t, 27> kSizes = {
       0, 4, 4, 28, 0, 0, 4, 16, 12, 16, 12, 16, 8, 40,
       4, 4, 4, 0,  4, 8, 12, 16, 12, 8, 12, 4, 40,
   };
+  // clang-format on
   return hook_type < kSizes.size() ? kSizes[hook_type] : 0;
 }
 
@@ -100,8 +102,8 @@ dat::AnimationHook make_hook(std::uint32_t hook_type, std::uint32_t hook_param) 
   return hook;
 }
 
-dat::AnimationHook make_type5_hook(std::uint32_t hook_param, std::uint8_t first,
-                                   std::uint16_t word, std::uint16_t second_word) {
+dat::AnimationHook make_type5_hook(std::uint32_t hook_param, std::uint8_t first, std::uint16_t word,
+                                   std::uint16_t second_word) {
   ByteWriter payload;
   payload.u8(first).u16(word);
   if (word & 0x8000) payload.u16(second_word);
@@ -114,8 +116,7 @@ void write_hook(ByteWriter& w, const dat::AnimationHook& hook) {
   w.u32(hook.hook_type).u32(hook.hook_param).bytes(hook.payload);
 }
 
-void write_placement(ByteWriter& w, const dat::PlacementType& placement,
-                     std::uint32_t num_parts) {
+void write_placement(ByteWriter& w, const dat::PlacementType& placement, std::uint32_t num_parts) {
   for (std::uint32_t i = 0; i < num_parts; ++i) {
     write_frame(w, i < placement.frames.size() ? placement.frames[i] : frame_at(0, 0, 0));
   }

@@ -52,9 +52,9 @@ struct PortalPoly {
 
 struct BspPortal {
   common::Plane plane;
-  std::unique_ptr<BspNode> positive;  // always present once read
-  std::unique_ptr<BspNode> negative;  // always present once read
-  std::optional<common::Sphere> sphere;   // Drawing trees only
+  std::unique_ptr<BspNode> positive;       // always present once read
+  std::unique_ptr<BspNode> negative;       // always present once read
+  std::optional<common::Sphere> sphere;    // Drawing trees only
   std::vector<std::uint16_t> polygon_ids;  // Drawing trees only
   std::vector<PortalPoly> portals;         // Drawing trees only
 

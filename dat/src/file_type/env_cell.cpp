@@ -39,8 +39,8 @@ ReadResult<EnvCell> EnvCell::unpack(RecordCursor& cur) {
   DAT_TRY_SET(cell.aux_values, detail::read_u16_list(cur, num_aux_values, num_aux_values));
   if (cell.flags & 2) {
     DAT_TRY(num_stabs, cur.read_u32());
-    DAT_TRY_SET(cell.stabs, detail::read_list<env_cell::Stab>(cur, num_stabs,
-                                                              &env_cell::Stab::read));
+    DAT_TRY_SET(cell.stabs,
+                detail::read_list<env_cell::Stab>(cur, num_stabs, &env_cell::Stab::read));
   }
   if (cell.flags & 8) {
     DAT_TRY_SET(cell.trailer, cur.read_u32());

@@ -1,9 +1,9 @@
 #include "dat/file_type/gfx_obj.hpp"
 
-#include "dat/shared_records.hpp"
-#include "dat/utils.hpp"
 #include "../graphics_detail.hpp"
 #include "../list_reader.hpp"
+#include "dat/shared_records.hpp"
+#include "dat/utils.hpp"
 
 namespace dat {
 

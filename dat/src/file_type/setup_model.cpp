@@ -36,10 +36,12 @@ ReadResult<LightInfo> LightInfo::read(RecordCursor& cur) {
 namespace {
 
 // Payload bytes after the 8-byte head, by hook type; type 5 is variable and handled apart.
+// clang-format off
 constexpr std::array<std::uint8_t, 27> kHookPayloadSize = {
     0, 4, 4, 28, 0, 0, 4, 16, 12, 16, 12, 16, 8, 40,
     4, 4, 4, 0,  4, 8, 12, 16, 12, 8, 12, 4, 40,
 };
+// clang-format on
 constexpr std::uint32_t kVariableHookType = 5;
 
 // Reads `count` raw bytes one value at a time, so a short read is the plain end-of-data
@@ -121,8 +123,7 @@ ReadResult<SetupModel> SetupModel::unpack(RecordCursor& cur) {
   DAT_TRY_SET(s.parts, detail::read_u32_list(cur, num_parts));
   if (s.flags & 0x1) DAT_TRY_SET(s.parent_indices, detail::read_u32_list(cur, num_parts));
   if (s.flags & 0x2) {
-    DAT_TRY_SET(s.part_scales,
-                detail::read_list<common::Vector3>(cur, num_parts, &read_vector3));
+    DAT_TRY_SET(s.part_scales, detail::read_list<common::Vector3>(cur, num_parts, &read_vector3));
   }
   DAT_TRY_VOID(read_counted_map(cur, &LocationType::read, s.location_map_1));
   DAT_TRY_VOID(read_counted_map(cur, &LocationType::read, s.location_map_2));
@@ -136,12 +137,10 @@ ReadResult<SetupModel> SetupModel::unpack(RecordCursor& cur) {
   }
   DAT_TRY_VOID(detail::read_map_into(
       cur, static_cast<std::uint64_t>(num_placements), &read_key,
-      [num_parts](RecordCursor& c) { return PlacementType::read(c, num_parts); },
-      s.placements));
+      [num_parts](RecordCursor& c) { return PlacementType::read(c, num_parts); }, s.placements));
 
   DAT_TRY(num_cyl_spheres, cur.read_u32());
-  DAT_TRY_SET(s.cyl_spheres, detail::read_list<CylSphere>(cur, num_cyl_spheres,
-                                                          &CylSphere::read));
+  DAT_TRY_SET(s.cyl_spheres, detail::read_list<CylSphere>(cur, num_cyl_spheres, &CylSphere::read));
   DAT_TRY(num_spheres, cur.read_u32());
   DAT_TRY_SET(s.spheres, detail::read_list<common::Sphere>(cur, num_spheres, &read_sphere));
   for (auto& word : s.scalars) DAT_TRY_SET(word, cur.read_u32());

@@ -55,13 +55,12 @@ std::size_t fixed_hook_payload_size(std::uint32_t hook_type);
 dat::AnimationHook make_hook(std::uint32_t hook_type, std::uint32_t hook_param = 0);
 // A type 5 hook: `first`, `word`, and `second_word` only when `word` has its top bit set,
 // then zero padding to the 4-byte boundary counted from the hook's first byte.
-dat::AnimationHook make_type5_hook(std::uint32_t hook_param, std::uint8_t first,
-                                   std::uint16_t word, std::uint16_t second_word = 0);
+dat::AnimationHook make_type5_hook(std::uint32_t hook_param, std::uint8_t first, std::uint16_t word,
+                                   std::uint16_t second_word = 0);
 
 void write_hook(ByteWriter& w, const dat::AnimationHook& hook);  // payload as held
 // Writes exactly `num_parts` frames (identity frames past the end of `frames`), then hooks.
-void write_placement(ByteWriter& w, const dat::PlacementType& placement,
-                     std::uint32_t num_parts);
+void write_placement(ByteWriter& w, const dat::PlacementType& placement, std::uint32_t num_parts);
 void write_location(ByteWriter& w, const dat::LocationType& location);
 void write_cyl_sphere(ByteWriter& w, const dat::CylSphere& cyl_sphere);
 void write_light(ByteWriter& w, const dat::LightInfo& light);
