@@ -18,3 +18,6 @@ test: build
 
 clean:
 	rm -rf build
+
+# Further targets (demo, sanitize, fuzz, bench) live in their own fragments.
+-include mk/*.mk

@@ -74,7 +74,7 @@ TEST(FormatF32, RoundTripsAndIsShortest) {
 
 TEST(JsonString, Escapes) {
   std::string out;
-  tools::append_json_string(out, std::string("a\"b\\c/\b\f\n\r\t\x01\x1f\x7f\xC3\xA9", 17));
+  tools::append_json_string(out, std::string("a\"b\\c/\b\f\n\r\t\x01\x1f\x7f\xC3\xA9", 16));
   EXPECT_EQ(out, "\"a\\\"b\\\\c/\\b\\f\\n\\r\\t\\u0001\\u001f\x7f\xC3\xA9\"");
 }
 
