@@ -31,7 +31,7 @@ TEST(CommandLine, HelpGoesToStandardOutput) {
 
 TEST(CommandLine, UsageErrorsExitTwoAndOpenNothing) {
   TempDir dir;
-  const std::string out = (dir / "x.json").string();
+  const std::string out = (dir.path() / "x.json").string();
   const std::vector<std::vector<std::string>> cases = {
       {},                                          // missing --out
       {"--out"},                                   // missing value
@@ -70,8 +70,8 @@ TEST(CommandLine, BadKeyReportsBeforeOpening) {
   };
   TempDir dir;
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"--out", (dir / "x.json").string(), "--portal-dat",
-                                     (dir / "missing.dat").string()};
+    std::vector<std::string> args = {"--out", (dir.path() / "x.json").string(), "--portal-dat",
+                                     (dir.path() / "missing.dat").string()};
     args.insert(args.end(), c.key_args.begin(), c.key_args.end());
     const auto r = run_tool(args);
     EXPECT_EQ(r.status, 1);

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_archive.hpp"
+
 namespace testing_support {
+
+using test_support::TempDir;
 
 struct ToolRun {
   int status = -1;
@@ -39,24 +43,6 @@ inline std::string slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
-// A fresh directory under the system's temporary folder, removed on destruction.
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "qvtest-XXXXXX").string();
-    path_ = ::mkdtemp(tmpl.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
 // Runs the tool with `args` in working directory `cwd` (or the current one).
 inline ToolRun run_tool(const std::vector<std::string>& args,
                         const std::filesystem::path& cwd = {}) {
@@ -65,13 +51,13 @@ inline ToolRun run_tool(const std::vector<std::string>& args,
   if (!cwd.empty()) cmd.append("cd ").append(shell_quote(cwd.string())).append(" && ");
   cmd.append(shell_quote(QV_TOOL_BINARY));
   for (const auto& a : args) cmd.append(" ").append(shell_quote(a));
-  cmd.append(" >").append(shell_quote((io / "out").string()));
-  cmd.append(" 2>").append(shell_quote((io / "err").string())).append(" </dev/null");
+  cmd.append(" >").append(shell_quote((io.path() / "out").string()));
+  cmd.append(" 2>").append(shell_quote((io.path() / "err").string())).append(" </dev/null");
   const int raw = std::system(cmd.c_str());
   ToolRun r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = slurp(io / "out");
-  r.err = slurp(io / "err");
+  r.out = slurp(io.path() / "out");
+  r.err = slurp(io.path() / "err");
   return r;
 }
 
