@@ -56,8 +56,9 @@ std::expected<std::vector<std::uint8_t>, Failure> render_contact_sheet(
     const std::vector<Decoded>& decoded, std::uint32_t tile, std::uint32_t cols,
     std::string* header) {
   const SheetGeometry g = sheet_geometry(decoded.size(), tile, cols);
-  // Both sides fit in 32 bits here, so the product cannot overflow 64 bits.
-  if (g.width > kU32Max || g.height > kU32Max || g.width * g.height * 3 > kU32Max) {
+  // W x Hs x 3 > max, written so that the product itself is never formed.
+  const bool too_many_bytes = g.height != 0 && g.width > kU32Max / 3 / g.height;
+  if (g.width > kU32Max || g.height > kU32Max || too_many_bytes) {
     return std::unexpected(
         Failure{fmt::format("contact sheet too large: {} x {} pixels", g.width, g.height), {}});
   }
