@@ -95,7 +95,7 @@ TEST(ContactSheet, TooLargeFailsWithItsMessage) {
   const auto r2 = tools::render_contact_sheet(one, 40000, 1, nullptr);  // 4.8e9 bytes
   ASSERT_FALSE(r2.has_value());
   EXPECT_EQ(r2.error().message, "contact sheet too large: 40000 x 40000 pixels");
-  // Sides that fit in 32 bits but whose byte count would overflow a 64-bit product.
+  // Sides that each fit in 32 bits while their byte count is beyond even 64 bits.
   const auto r3 = tools::render_contact_sheet(one, 3000000000u, 1, nullptr);
   ASSERT_FALSE(r3.has_value());
   EXPECT_EQ(r3.error().message, "contact sheet too large: 3000000000 x 3000000000 pixels");
