@@ -137,7 +137,7 @@ std::vector<SurfaceSpec> make_catalogue() {
                F::Dxt1FourColour, 48, 48),
       textured(0x1B3, "night sky", C::Generic, 0, kTextured, L::NightSky, F::L8, 64, 64),
 
-      solid(0x200, "glowing coals", C::Lava, 1, 0x40 | kSolid, 0xFFC8281E),
+      solid(0x200, "glowing coals", C::Lava, 1, 0x40 | kSolid, 0xFFE65A14),
       solid(0x201, "still water", C::Water, 2, 0x10 | kSolid, 0xFF1E3CA0),
       solid(0x202, "green paint", C::Foliage, 4, kSolid, 0xFF288C32),
       solid(0x203, "whitewash", C::Snow, 0, kSolid, 0xFFF5F7FA, true),

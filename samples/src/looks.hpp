@@ -4,7 +4,6 @@
 // Keeping tone and colour apart lets one look feed every pixel format: direct colour, a
 // palette sampled from the ramp, or grey.
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 #include <vector>

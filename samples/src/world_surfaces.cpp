@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <utility>
 
 #include "world.hpp"
