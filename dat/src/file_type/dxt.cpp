@@ -1,6 +1,7 @@
 #include "dat/file_type/dxt.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace dat {
@@ -26,53 +27,80 @@ std::uint64_t load_u64(const std::uint8_t* p) {
   return v;
 }
 
-// The four colours of a colour block (8 bytes: c0, c1, indices). `three_colour_allowed` is set
-// only for DXT1, which switches to three-colour mode when c0 <= c1. The palette's alpha is 255
-// except for the transparent entry of three-colour mode.
+void store_u32(std::uint8_t* p, std::uint32_t v) { std::memcpy(p, &v, 4); }
+
+// The endpoint expansion of expand_rgb565, one table per channel width.
+constexpr std::array<std::uint8_t, 32> kFive = [] {
+  std::array<std::uint8_t, 32> t{};
+  for (unsigned c = 0; c < 32; ++c) t[c] = expand_rgb565(static_cast<std::uint16_t>(c)).b;
+  return t;
+}();
+constexpr std::array<std::uint8_t, 64> kSix = [] {
+  std::array<std::uint8_t, 64> t{};
+  for (unsigned c = 0; c < 64; ++c) t[c] = expand_rgb565(static_cast<std::uint16_t>(c << 5)).g;
+  return t;
+}();
+
+// The four colours of a colour block (8 bytes: c0, c1, indices), alpha 255 except for the
+// transparent entry of three-colour mode. `three_colour_allowed` is set only for DXT1, which
+// switches to three-colour mode when c0 <= c1.
 struct ColourPalette {
   std::uint32_t entry[4];
 };
 
-ColourPalette colour_palette(const std::uint8_t* block, bool three_colour_allowed) {
+inline ColourPalette colour_palette(const std::uint8_t* block, bool three_colour_allowed) {
   const std::uint16_t raw0 = load_u16(block);
   const std::uint16_t raw1 = load_u16(block + 2);
-  const Rgb8 c0 = expand_rgb565(raw0);
-  const Rgb8 c1 = expand_rgb565(raw1);
+  const unsigned r0 = kFive[raw0 >> 11], g0 = kSix[(raw0 >> 5) & 0x3F], b0 = kFive[raw0 & 0x1F];
+  const unsigned r1 = kFive[raw1 >> 11], g1 = kSix[(raw1 >> 5) & 0x3F], b1 = kFive[raw1 & 0x1F];
   ColourPalette p;
-  p.entry[0] = pack_rgba(c0.r, c0.g, c0.b, 255);
-  p.entry[1] = pack_rgba(c1.r, c1.g, c1.b, 255);
+  p.entry[0] = pack_rgba(r0, g0, b0, 255);
+  p.entry[1] = pack_rgba(r1, g1, b1, 255);
   if (!three_colour_allowed || raw0 > raw1) {
-    p.entry[2] = pack_rgba((2u * c0.r + c1.r) / 3, (2u * c0.g + c1.g) / 3,
-                           (2u * c0.b + c1.b) / 3, 255);
-    p.entry[3] = pack_rgba((c0.r + 2u * c1.r) / 3, (c0.g + 2u * c1.g) / 3,
-                           (c0.b + 2u * c1.b) / 3, 255);
+    p.entry[2] = pack_rgba((2u * r0 + r1) / 3, (2u * g0 + g1) / 3, (2u * b0 + b1) / 3, 255);
+    p.entry[3] = pack_rgba((r0 + 2u * r1) / 3, (g0 + 2u * g1) / 3, (b0 + 2u * b1) / 3, 255);
   } else {
-    p.entry[2] = pack_rgba((c0.r + c1.r) / 2u, (c0.g + c1.g) / 2u, (c0.b + c1.b) / 2u, 255);
+    p.entry[2] = pack_rgba((r0 + r1) / 2u, (g0 + g1) / 2u, (b0 + b1) / 2u, 255);
     p.entry[3] = 0;
   }
   return p;
 }
 
-// Block decoders: one block in, sixteen pixels out (pixel p = 4 * row + column).
-using BlockPixels = std::uint32_t[16];
-
-void decode_dxt1_block(const std::uint8_t* block, BlockPixels px) {
+// Block decoders: one block in, sixteen pixels out (pixel p = 4 * row + column), written as
+// four rows of 16 bytes `pitch` apart. Each pixel is stored once, straight into place.
+void decode_dxt1_block(const std::uint8_t* block, std::uint8_t* dst, std::size_t pitch) {
   const ColourPalette pal = colour_palette(block, true);
   std::uint32_t indices = load_u32(block + 4);
-  for (int p = 0; p < 16; ++p, indices >>= 2) px[p] = pal.entry[indices & 3];
-}
-
-void decode_dxt3_block(const std::uint8_t* block, BlockPixels px) {
-  ColourPalette pal = colour_palette(block + 8, false);
-  for (auto& e : pal.entry) e &= 0x00FFFFFFu;  // alpha comes from the alpha data
-  std::uint64_t alpha = load_u64(block);       // nibble p is pixel p, low nibble first
-  std::uint32_t indices = load_u32(block + 12);
-  for (int p = 0; p < 16; ++p, indices >>= 2, alpha >>= 4) {
-    px[p] = pal.entry[indices & 3] | (static_cast<std::uint32_t>(alpha & 0xF) * 17u << 24);
+  for (int row = 0; row < 4; ++row, dst += pitch) {
+    for (int col = 0; col < 4; ++col, indices >>= 2) store_u32(dst + 4 * col, pal.entry[indices & 3]);
   }
 }
 
-void decode_dxt5_block(const std::uint8_t* block, BlockPixels px) {
+// DXT3 alpha, one byte (two pixels' nibbles, low nibble first) at a time: each nibble a
+// gives alpha a × 17, already shifted into the alpha byte of its pixel word.
+struct AlphaPair {
+  std::uint32_t first, second;
+};
+constexpr std::array<AlphaPair, 256> kAlphaPairs = [] {
+  std::array<AlphaPair, 256> t{};
+  for (unsigned b = 0; b < 256; ++b) t[b] = AlphaPair{(b & 0xF) * 17u << 24, (b >> 4) * 17u << 24};
+  return t;
+}();
+
+void decode_dxt3_block(const std::uint8_t* block, std::uint8_t* dst, std::size_t pitch) {
+  ColourPalette pal = colour_palette(block + 8, false);
+  for (auto& e : pal.entry) e &= 0x00FFFFFFu;  // alpha comes from the alpha data
+  std::uint32_t indices = load_u32(block + 12);
+  for (int row = 0; row < 4; ++row, dst += pitch) {
+    for (int col = 0; col < 4; col += 2, indices >>= 4) {
+      const AlphaPair a = kAlphaPairs[block[2 * row + col / 2]];  // pixels 4 * row + col, + 1
+      store_u32(dst + 4 * col, pal.entry[indices & 3] | a.first);
+      store_u32(dst + 4 * col + 4, pal.entry[(indices >> 2) & 3] | a.second);
+    }
+  }
+}
+
+void decode_dxt5_block(const std::uint8_t* block, std::uint8_t* dst, std::size_t pitch) {
   const unsigned a0 = block[0];
   const unsigned a1 = block[1];
   std::uint32_t alpha[8];  // shifted into the alpha byte below
@@ -91,12 +119,14 @@ void decode_dxt5_block(const std::uint8_t* block, BlockPixels px) {
   for (auto& e : pal.entry) e &= 0x00FFFFFFu;
   std::uint64_t alpha_indices = load_u64(block) >> 16;  // bytes 2-7 as one 48-bit number
   std::uint32_t indices = load_u32(block + 12);
-  for (int p = 0; p < 16; ++p, indices >>= 2, alpha_indices >>= 3) {
-    px[p] = pal.entry[indices & 3] | alpha[alpha_indices & 7];
+  for (int row = 0; row < 4; ++row, dst += pitch) {
+    for (int col = 0; col < 4; ++col, indices >>= 2, alpha_indices >>= 3) {
+      store_u32(dst + 4 * col, pal.entry[indices & 3] | alpha[alpha_indices & 7]);
+    }
   }
 }
 
-using BlockDecoder = void (*)(const std::uint8_t*, BlockPixels);
+using BlockDecoder = void (*)(const std::uint8_t*, std::uint8_t*, std::size_t);
 
 // Walks the image's blocks, clips the edge blocks and owns the one output allocation.
 template <BlockDecoder decode_block, std::size_t block_size>
@@ -112,7 +142,7 @@ std::vector<std::uint8_t> decompress(std::span<const std::uint8_t> data, std::ui
   const std::uint32_t full_x = width / 4;  // blocks of a row that need no clipping in x
   std::size_t blocks_left = data.size() / block_size;
   const std::uint8_t* src = data.data();
-  BlockPixels px;
+  std::uint8_t edge[64];  // an edge block, decoded whole before it is clipped
 
   for (std::uint32_t by = 0; by < blocks_y; ++by) {
     const std::uint32_t y0 = by * 4;
@@ -121,16 +151,13 @@ std::vector<std::uint8_t> decompress(std::span<const std::uint8_t> data, std::ui
     for (std::uint32_t bx = 0; bx < blocks_x; ++bx, src += block_size) {
       if (blocks_left == 0) return out;  // the data ends before this block
       --blocks_left;
-      decode_block(src, px);
       std::uint8_t* dst = row_dst + std::size_t{bx} * 16;
       if (rows == 4 && bx < full_x) {
-        std::memcpy(dst, px, 16);
-        std::memcpy(dst + pitch, px + 4, 16);
-        std::memcpy(dst + 2 * pitch, px + 8, 16);
-        std::memcpy(dst + 3 * pitch, px + 12, 16);
+        decode_block(src, dst, pitch);
       } else {
+        decode_block(src, edge, 16);
         const std::size_t cols = std::min<std::uint32_t>(4, width - bx * 4);
-        for (std::uint32_t r = 0; r < rows; ++r) std::memcpy(dst + r * pitch, px + 4 * r, cols * 4);
+        for (std::uint32_t r = 0; r < rows; ++r) std::memcpy(dst + r * pitch, edge + 16 * r, cols * 4);
       }
     }
   }
