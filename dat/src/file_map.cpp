@@ -1,6 +1,8 @@
 #include "dat/file_map.hpp"
 
 #include <cstdlib>
+
+#include <sys/mman.h>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -11,7 +13,64 @@ namespace dat {
 
 namespace {
 
-// The entries move with realloc, which for large blocks remaps pages instead of copying.
+// Blocks of at least this size are mapped directly and advised for transparent huge pages: on
+// virtual machines the first touch of each 4 KiB page is the largest cost of opening an archive.
+constexpr std::size_t kMappedFrom = std::size_t{4} << 20;
+
+struct Block {
+  void* data = nullptr;
+  std::size_t size = 0;  // bytes; mapped when size >= kMappedFrom
+};
+
+void* map_block(std::size_t size) {
+  void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  ::madvise(p, size, MADV_HUGEPAGE);  // advice only: its failure changes nothing
+#endif
+  return p;
+}
+
+// Zeroed memory of `size` bytes.
+void* zeroed_block(std::size_t size) {
+  if (size >= kMappedFrom) return map_block(size);
+  void* p = std::calloc(size, 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+
+void free_block(void* p, std::size_t size) {
+  if (p == nullptr) return;
+  if (size >= kMappedFrom) {
+    ::munmap(p, size);
+  } else {
+    std::free(p);
+  }
+}
+
+// Grows a block from `old_size` to `new_size` bytes, keeping its first `used` bytes.
+void* grow_block(void* p, std::size_t old_size, std::size_t new_size, std::size_t used) {
+  if (new_size < kMappedFrom) {
+    void* q = std::realloc(p, new_size);
+    if (!q) throw std::bad_alloc();
+    return q;
+  }
+  if (old_size >= kMappedFrom) {
+    void* q = ::mremap(p, old_size, new_size, MREMAP_MAYMOVE);
+    if (q == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(q, new_size, MADV_HUGEPAGE);
+#endif
+    return q;
+  }
+  void* q = map_block(new_size);
+  std::memcpy(q, p, used);
+  std::free(p);
+  return q;
+}
+
+// The entries move with realloc or mremap, which for large blocks remap pages instead of
+// copying them.
 static_assert(std::is_trivially_copyable_v<FileMapSlot>);
 
 constexpr std::size_t kFirstCapacity = 16;
@@ -30,10 +89,11 @@ void index_insert(std::uint64_t* index, std::uint64_t mask, int shift, std::uint
 }
 
 std::uint64_t* new_index(std::size_t slots) {
-  // calloc: the zero pages of a large block are not touched until used.
-  auto* index = static_cast<std::uint64_t*>(std::calloc(slots, sizeof(std::uint64_t)));
-  if (!index) throw std::bad_alloc();
-  return index;
+  return static_cast<std::uint64_t*>(zeroed_block(slots * sizeof(std::uint64_t)));
+}
+
+std::size_t index_bytes(const std::uint64_t* index, std::uint64_t mask) {
+  return index == nullptr ? 0 : (mask + 1) * sizeof(std::uint64_t);
 }
 
 }  // namespace
@@ -52,8 +112,7 @@ FileMap& FileMap::operator=(const FileMap& other) {
   if (this == &other) return *this;
   FileMap copy;
   if (other.size_ != 0) {
-    copy.entries_ = static_cast<FileMapSlot*>(std::malloc(other.size_ * sizeof(FileMapSlot)));
-    if (!copy.entries_) throw std::bad_alloc();
+    copy.entries_ = static_cast<FileMapSlot*>(zeroed_block(other.size_ * sizeof(FileMapSlot)));
     std::memcpy(static_cast<void*>(copy.entries_), other.entries_, other.size_ * sizeof(FileMapSlot));
     copy.size_ = copy.capacity_ = other.size_;
     copy.index_ = new_index(other.index_mask_ + 1);
@@ -66,8 +125,8 @@ FileMap& FileMap::operator=(const FileMap& other) {
 
 FileMap& FileMap::operator=(FileMap&& other) noexcept {
   if (this != &other) {
-    std::free(entries_);
-    std::free(index_);
+    free_block(entries_, capacity_ * sizeof(FileMapSlot));
+    free_block(index_, index_bytes(index_, index_mask_));
     entries_ = std::exchange(other.entries_, nullptr);
     size_ = std::exchange(other.size_, 0);
     capacity_ = std::exchange(other.capacity_, 0);
@@ -79,8 +138,8 @@ FileMap& FileMap::operator=(FileMap&& other) noexcept {
 }
 
 FileMap::~FileMap() {
-  std::free(entries_);
-  std::free(index_);
+  free_block(entries_, capacity_ * sizeof(FileMapSlot));
+  free_block(index_, index_bytes(index_, index_mask_));
 }
 
 void FileMap::clear() { *this = FileMap(); }
@@ -103,9 +162,9 @@ const DatFileEntry& FileMap::at(std::uint32_t id) const {
 
 void FileMap::grow_entries() {
   const std::size_t capacity = capacity_ == 0 ? kFirstCapacity : capacity_ * 2;
-  void* grown = std::realloc(static_cast<void*>(entries_), capacity * sizeof(FileMapSlot));
-  if (!grown) throw std::bad_alloc();
-  entries_ = static_cast<FileMapSlot*>(grown);
+  entries_ = static_cast<FileMapSlot*>(grow_block(entries_, capacity_ * sizeof(FileMapSlot),
+                                                  capacity * sizeof(FileMapSlot),
+                                                  size_ * sizeof(FileMapSlot)));
   capacity_ = capacity;
 }
 
@@ -117,7 +176,7 @@ void FileMap::grow_index() {
   std::uint64_t* index = new_index(slots);
   for (std::size_t k = 0; k < size_; ++k)
     index_insert(index, slots - 1, shift, entries_[k].first, static_cast<std::uint32_t>(k));
-  std::free(index_);
+  free_block(index_, index_bytes(index_, index_mask_));
   index_ = index;
   index_mask_ = slots - 1;
   index_shift_ = shift;

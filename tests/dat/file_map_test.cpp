@@ -56,15 +56,18 @@ TEST(FileMap, ManyStructuredIdsMatchAStandardMap) {
   };
   for (std::uint32_t lb = 0; lb < 300; ++lb)
     for (std::uint32_t cell : {0x0100u, 0x0101u, 0x0102u, 0xFFFEu, 0xFFFFu}) put((lb << 16) | cell);
-  for (std::uint32_t i = 0; i < 70000; ++i) put(0x06000000u + i);
-  for (std::uint32_t i = 0; i < 70000; i += 3) put(0x06000000u + i);  // replaced
+  // Enough entries that the storage moves from the heap to mapped memory and grows there.
+  for (std::uint32_t i = 0; i < 400000; ++i) put(0x06000000u + i);
+  for (std::uint32_t i = 0; i < 400000; i += 3) put(0x06000000u + i);  // replaced
   for (std::uint32_t i = 0; i < 2000; ++i) put(i << 20);
   put(0xFFFFFFFFu);
   EXPECT_EQ(files.size(), expected.size());
   EXPECT_EQ(versions(files), expected);
   for (const auto& [id, v] : expected) ASSERT_EQ(files.at(id).version, v) << id;
-  EXPECT_FALSE(files.contains(0x06000000u + 70000));
+  EXPECT_FALSE(files.contains(0x06000000u + 400000));
   EXPECT_FALSE(files.contains(0x05000001u));
+  const dat::FileMap copy = files;  // a copy of mapped storage
+  EXPECT_EQ(versions(copy), expected);
 }
 
 TEST(FileMap, CopiesAreIndependentAndMovesEmptyTheSource) {
