@@ -170,10 +170,15 @@ void run_rows(std::vector<Row>& rows, const bench::RunFigures& r, const std::str
   const double budget_mib = static_cast<double>(r.map_payload + r.image_bytes) / (1024.0 * 1024.0);
   const double rss_ratio = r.rss_mib.median / budget_mib;
   rows.push_back(ratio_row(section, "peak resident memory", "MiB", r.rss_mib,
-                           Floor{"map payload + held images", Summary{budget_mib, budget_mib, budget_mib, 1}},
+                           Floor{"map payload + pixels held for sheet", Summary{budget_mib, budget_mib, budget_mib, 1}},
                            rss_ratio, "<= 1.50", rss_ratio <= 1.50,
-                           fmt::format("payload {:.1f} MiB + images {:.1f} MiB",
+                           fmt::format("payload {:.1f} MiB + held {:.1f} MiB",
                                        r.map_payload / 1048576.0, r.image_bytes / 1048576.0)));
+  const double images_mib = static_cast<double>(r.map_payload + r.decoded_image_bytes) / (1024.0 * 1024.0);
+  rows.push_back(ratio_row(section, "  same, were all decoded images held", "MiB", r.rss_mib,
+                           Floor{"map payload + decoded images", Summary{images_mib, images_mib, images_mib, 1}},
+                           r.rss_mib.median / images_mib, "<= 1.50", r.rss_mib.median / images_mib <= 1.50,
+                           fmt::format("decoded images {:.1f} MiB", r.decoded_image_bytes / 1048576.0)));
 }
 
 void micro_rows(std::vector<Row>& rows, const std::map<std::string, bench::MicroCase>& m) {
@@ -251,6 +256,8 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Forked before anything else, while this process is small (see Spawner).
+  bench::Spawner spawner;
   // libsquish decodes with OpenMP; its floor is one thread, like our decoders.
   omp_set_num_threads(1);
 
@@ -282,7 +289,7 @@ int main(int argc, char** argv) {
 
   try {
     std::vector<Row> rows;
-    bench::MacroOptions options{tool, runs};
+    bench::MacroOptions options{&spawner, tool, runs};
     bench::WorldFigures full;
     bool outputs_agree = true;
     if (macro) {
