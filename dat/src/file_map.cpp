@@ -13,9 +13,9 @@ namespace dat {
 
 namespace {
 
-// Blocks of at least this size are mapped directly and advised for transparent huge pages: on
+// Blocks of at least one huge page are mapped directly and advised for transparent huge pages: on
 // virtual machines the first touch of each 4 KiB page is the largest cost of opening an archive.
-constexpr std::size_t kMappedFrom = std::size_t{4} << 20;
+constexpr std::size_t kMappedFrom = std::size_t{2} << 20;
 
 struct Block {
   void* data = nullptr;
