@@ -20,32 +20,51 @@ ReadResult<DatFileEntry> DatFileEntry::read(RecordCursor& cur) {
 
 DatResult<void> DatDatabase::read_directory() { return read_node(header.root_offset, 1); }
 
+namespace {
+
+std::uint32_t load_le32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+         (std::uint32_t{p[3]} << 24);
+}
+
+constexpr std::size_t kEntriesAt = 4 * kNodeBranches + 4;
+constexpr std::size_t kEntrySize = 24;
+static_assert(kEntriesAt + kEntrySize * kNodeEntrySlots == kNodeSize);
+
+}  // namespace
+
 DatResult<void> DatDatabase::read_node(std::uint32_t offset, unsigned level) {
   if (offset == 0) return {};
   if (level > kMaxDirectoryDepth) {
     return std::unexpected(DatError(DatError::Corruption{"directory deeper than 64 levels"}));
   }
-  // One buffer per level, released when this subtree is done.
-  DAT_TRY(node, read_file_data(offset, kNodeSize));
-  RecordCursor cur(node);
+  // One buffer per level, on the stack; released when this subtree is done.
+  std::array<std::uint8_t, kNodeSize> node;
+  if (auto gathered = gather_chain(offset, node); !gathered) return gathered;
 
-  std::array<std::uint32_t, kNodeBranches> branches{};
-  for (auto& branch : branches) {
-    // The node is always 1716 bytes long, so these reads cannot fail.
-    branch = *cur.read_u32();
-  }
-  const std::uint32_t count = *cur.read_u32();
-  for (std::uint32_t i = 0; i < count; ++i) {
-    // A count of 62 or more runs off the node's end at slot 61.
-    DAT_TRY(entry, DatFileEntry::read(cur));
+  const std::uint32_t count = load_le32(node.data() + 4 * kNodeBranches);
+  // The node always holds 61 whole slots, so those entries are read without checks; a count
+  // of 62 or more runs off the node's end at slot 61, which the entry reader reports.
+  const std::uint32_t whole = count < kNodeEntrySlots ? count : kNodeEntrySlots;
+  for (std::uint32_t i = 0; i < whole; ++i) {
+    const std::uint8_t* p = node.data() + kEntriesAt + kEntrySize * i;
+    const DatFileEntry entry{load_le32(p), load_le32(p + 4), load_le32(p + 8),
+                             load_le32(p + 12), load_le32(p + 16), load_le32(p + 20)};
     files.insert_or_assign(entry.id, entry);
   }
+  if (count > kNodeEntrySlots) {
+    RecordCursor cur(node);
+    cur.skip(kNodeSize);
+    DAT_TRY(entry, DatFileEntry::read(cur));
+    files.insert_or_assign(entry.id, entry);  // not reached: the node has no 62nd slot
+  }
 
-  if (branches[0] == 0) return {};  // a leaf: the other branch offsets mean nothing
+  if (load_le32(node.data()) == 0) return {};  // a leaf: the other branch offsets mean nothing
   const std::uint32_t last = count < kNodeBranches - 1 ? count : kNodeBranches - 1;
   for (std::uint32_t j = 0; j <= last; ++j) {
-    if (branches[j] == 0) continue;
-    if (auto child = read_node(branches[j], level + 1); !child) return child;
+    const std::uint32_t branch = load_le32(node.data() + 4 * j);
+    if (branch == 0) continue;
+    if (auto child = read_node(branch, level + 1); !child) return child;
   }
   return {};
 }

@@ -22,6 +22,16 @@ std::expected<void, IoError> read_exact_at(int fd, std::uint64_t offset,
   return {};
 }
 
+std::expected<std::size_t, IoError> read_vectored_at(int fd, std::uint64_t offset,
+                                                     std::span<const iovec> segments) {
+  for (;;) {
+    const ssize_t n = ::preadv(fd, segments.data(), static_cast<int>(segments.size()),
+                               static_cast<off_t>(offset));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return std::unexpected(IoError::from_errno(errno));
+  }
+}
+
 SequentialRead read_up_to(int fd, std::span<std::uint8_t> out) {
   SequentialRead result;
   while (result.count < out.size()) {

@@ -13,6 +13,9 @@ constexpr std::array<double, 256> kUnit = [] {
   return t;
 }();
 
+// From this many pixels on, the second pass looks its terms up instead of computing them.
+constexpr std::uint64_t kTabulateFrom = 1024;
+
 double luma(double r, double g, double b) { return (r * 0.299 + g * 0.587) + b * 0.114; }
 
 void hue_and_saturation(SurfaceStats& s) {
@@ -87,14 +90,34 @@ SurfaceStats compute_stats(std::span<const std::uint8_t> rgba, std::uint32_t wid
   double variance = sum_yy / count - mean_y * mean_y;
   if (variance < 0) variance = 0;
 
+  // Second pass. A pixel's squared deviation depends only on its byte, so for images larger
+  // than the tables each channel's 256 possible terms are computed once, by the same
+  // operations; the terms and the order of their summation do not change.
   double dev_r = 0, dev_g = 0, dev_b = 0;
-  for (std::uint64_t i = 0; i < n; ++i) {
-    const double dr = kUnit[px[4 * i]] - mean_r;
-    const double dg = kUnit[px[4 * i + 1]] - mean_g;
-    const double db = kUnit[px[4 * i + 2]] - mean_b;
-    dev_r += dr * dr;
-    dev_g += dg * dg;
-    dev_b += db * db;
+  if (n >= kTabulateFrom) {
+    std::array<double, 256> sq_r, sq_g, sq_b;
+    for (int v = 0; v < 256; ++v) {
+      const double dr = kUnit[v] - mean_r;
+      const double dg = kUnit[v] - mean_g;
+      const double db = kUnit[v] - mean_b;
+      sq_r[v] = dr * dr;
+      sq_g[v] = dg * dg;
+      sq_b[v] = db * db;
+    }
+    for (std::uint64_t i = 0; i < n; ++i) {
+      dev_r += sq_r[px[4 * i]];
+      dev_g += sq_g[px[4 * i + 1]];
+      dev_b += sq_b[px[4 * i + 2]];
+    }
+  } else {
+    for (std::uint64_t i = 0; i < n; ++i) {
+      const double dr = kUnit[px[4 * i]] - mean_r;
+      const double dg = kUnit[px[4 * i + 1]] - mean_g;
+      const double db = kUnit[px[4 * i + 2]] - mean_b;
+      dev_r += dr * dr;
+      dev_g += dg * dg;
+      dev_b += db * db;
+    }
   }
 
   SurfaceStats s;

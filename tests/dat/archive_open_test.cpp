@@ -164,6 +164,59 @@ TEST_F(Chains, FileEndingEarlyFailsWithEndOfData) {
   }
 }
 
+// Consecutive blocks are read in runs; these chains mix long runs with jumps backwards and
+// forwards, so a run that was read ahead must be cut exactly where the links leave it.
+TEST_F(Chains, RunsOfConsecutiveBlocksAndJumpsBetweenThem) {
+  writer::ArchiveImage image(64);  // 60 payload bytes per block
+  const auto blocks = image.reserve_blocks(3000);
+  std::vector<std::uint32_t> chain;
+  for (std::size_t i = 0; i < 1500; ++i) chain.push_back(blocks[1000 + i]);  // several runs
+  for (std::size_t i = 0; i < 7; ++i) chain.push_back(blocks[10 + i]);      // jump back
+  chain.push_back(blocks[2999]);                                             // jump to the end
+  for (std::size_t i = 0; i < 20; ++i) chain.push_back(blocks[500 + 2 * i]);  // every other block
+  const Bytes data = pattern(chain.size() * 60 - 13);
+  image.write_chain(chain, data);
+  const auto db = open(image);
+  EXPECT_EQ(db.read_file_data(chain[0], static_cast<std::uint32_t>(data.size())), data);
+  // Starting in the middle of a run, and stopping inside one.
+  EXPECT_EQ(db.read_file_data(chain[0], 6000), Bytes(data.begin(), data.begin() + 6000));
+}
+
+TEST_F(Chains, ReadingAheadPastTheEndOfTheFileIsHarmless) {
+  // The chain's blocks sit at the very end of the file, trimmed to what they carry: a run
+  // planned from the first block reaches past the end, and the links decide.
+  writer::ArchiveImage image(1024);
+  image.trim_last_block = true;
+  const Bytes data = pattern(3000);
+  const std::uint32_t at = image.add_chain(data);
+  const auto db = open(image);
+  EXPECT_EQ(db.read_file_data(at, 3000), data);
+  // The chain starts with a block at the very end of the file that links back to the start;
+  // its last block there supplies the rest from consecutive bytes.
+  writer::ArchiveImage jump(1024);
+  const auto early = jump.reserve_blocks(3);
+  const std::uint32_t end = jump.reserve(4 + 1020);  // the file ends with this payload
+  jump.write_chain(std::vector<std::uint32_t>{end, early[0]}, data);
+  const Bytes raw = jump.bytes();
+  ASSERT_EQ(raw.size(), std::size_t{end} + 1024);
+  const auto db2 = open_ok(dir_, raw);
+  EXPECT_EQ(db2.read_file_data(end, 3000), data);
+}
+
+TEST_F(Chains, FileCutInsideALongRunFailsWithEndOfData) {
+  writer::ArchiveImage image(256);
+  const Bytes data = pattern(100000);
+  const std::uint32_t at = image.add_chain(data);
+  Bytes raw = image.bytes();
+  for (const std::size_t cut : {std::size_t{at} + 50000, std::size_t{at} + 256 * 100 + 2}) {
+    const auto db = open_ok(dir_, Bytes(raw.begin(), raw.begin() + cut));
+    const auto got = db.read_file_data(at, 100000);
+    ASSERT_FALSE(got);
+    EXPECT_EQ(got.error().message(), "IO error: failed to fill whole buffer") << cut;
+    EXPECT_EQ(db.read_file_data(at, 252 * 20), Bytes(data.begin(), data.begin() + 252 * 20));
+  }
+}
+
 TEST_F(Chains, PayloadOffsetWrapsAtFourGigabytes) {
   // A last block at 0xFFFFFFFE has its payload at (0xFFFFFFFE + 4) mod 2^32 = 2. The file is
   // made sparse up to just past that block, whose link reads as 0.

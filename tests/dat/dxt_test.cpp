@@ -114,6 +114,42 @@ TEST(Dxt5, AlphaTablesOfBothModes) {
   }
 }
 
+// Every pair of alpha endpoints, every 3-bit index: one block per pair in a 1024 x 1024 image,
+// pixel p of each block using index p mod 8.
+TEST(Dxt5, EveryAlphaPairAndIndexFollowsTheFormula) {
+  std::uint64_t indices = 0;
+  for (int p = 0; p < 16; ++p) indices |= std::uint64_t(p % 8) << (3 * p);
+  Bytes data;
+  for (int a0 = 0; a0 < 256; ++a0) {
+    for (int a1 = 0; a1 < 256; ++a1) {
+      data.push_back(static_cast<std::uint8_t>(a0));
+      data.push_back(static_cast<std::uint8_t>(a1));
+      for (int b = 0; b < 6; ++b) data.push_back(static_cast<std::uint8_t>(indices >> (8 * b)));
+      for (int b = 0; b < 8; ++b) data.push_back(0);  // black colour block
+    }
+  }
+  const Bytes img = dat::decompress_dxt5(data, 1024, 1024);
+  ASSERT_EQ(img.size(), 1024u * 1024 * 4);
+  int wrong = 0;
+  for (int a0 = 0; a0 < 256; ++a0) {
+    for (int a1 = 0; a1 < 256; ++a1) {
+      const int block = a0 * 256 + a1, bx = block % 256, by = block / 256;
+      for (int p = 0; p < 16; ++p) {
+        const int k = p % 8;
+        int want;
+        if (k == 0) want = a0;
+        else if (k == 1) want = a1;
+        else if (a0 > a1) want = ((8 - k) * a0 + (k - 1) * a1) / 7;
+        else if (k <= 5) want = ((6 - k) * a0 + (k - 1) * a1) / 5;
+        else want = k == 6 ? 0 : 255;
+        const std::size_t at = ((std::size_t(by) * 4 + p / 4) * 1024 + bx * 4 + p % 4) * 4 + 3;
+        if (img[at] != want && ++wrong <= 5) ADD_FAILURE() << a0 << "," << a1 << " k " << k;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(DxtImage, EdgeBlocksAreClipped) {
   // 5 × 3: two blocks, red then blue; 15 pixels written, nothing outside the image.
   Bytes data = concat<8>({writer::dxt1_block(0xF800, 0x0000, 0), writer::dxt1_block(0x001F, 0x0000, 0)});

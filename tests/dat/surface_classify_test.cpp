@@ -176,6 +176,61 @@ TEST(ColourStats, LargerImageMatchesLongDoubleAndIgnoresAlpha) {
   expect_same(dat::compute_stats(clear, w, h), s);
 }
 
+// The statistics evaluated directly from their definition: sequential double sums in buffer
+// order, byte / 255.0, the two passes as written.
+dat::SurfaceStats direct_stats(const Bytes& rgba, std::uint64_t n) {
+  double sr = 0, sg = 0, sb = 0, sy = 0, syy = 0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    const double r = rgba[4 * i] / 255.0, g = rgba[4 * i + 1] / 255.0, b = rgba[4 * i + 2] / 255.0;
+    const double y = (r * 0.299 + g * 0.587) + b * 0.114;
+    sr += r;
+    sg += g;
+    sb += b;
+    sy += y;
+    syy += y * y;
+  }
+  const double c = static_cast<double>(n);
+  const double mr = sr / c, mg = sg / c, mb = sb / c, my = sy / c;
+  double var = syy / c - my * my;
+  if (var < 0) var = 0;
+  double dr = 0, dg = 0, db = 0;
+  for (std::uint64_t i = 0; i < n; ++i) {
+    const double a = rgba[4 * i] / 255.0 - mr, b = rgba[4 * i + 1] / 255.0 - mg,
+                 d = rgba[4 * i + 2] / 255.0 - mb;
+    dr += a * a;
+    dg += b * b;
+    db += d * d;
+  }
+  dat::SurfaceStats s;
+  s.mean_rgb = {static_cast<float>(mr), static_cast<float>(mg), static_cast<float>(mb)};
+  s.std_dev = {static_cast<float>(std::sqrt(dr / c)), static_cast<float>(std::sqrt(dg / c)),
+               static_cast<float>(std::sqrt(db / c))};
+  s.luminance = static_cast<float>(my);
+  s.variance = static_cast<float>(var);
+  return s;
+}
+
+TEST(ColourStats, EverySizeMatchesTheDirectSumsToTheBit) {
+  // Sizes on both sides of the point where the second pass switches to looked-up terms,
+  // with pixel values that make the sums long and uneven.
+  const std::pair<std::uint32_t, std::uint32_t> sizes[] = {{31, 33}, {32, 32}, {1, 1025}, {97, 61}, {256, 256}};
+  std::uint32_t seed = 99;
+  for (const auto& [w, h] : sizes) {
+    Bytes rgba(std::size_t{w} * h * 4);
+    for (auto& v : rgba) v = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+    for (std::size_t i = 0; i < rgba.size(); i += 4 * 7) rgba[i] = 255;  // skew red
+    SCOPED_TRACE(testing::Message() << w << "x" << h);
+    const dat::SurfaceStats got = dat::compute_stats(rgba, w, h);
+    const dat::SurfaceStats want = direct_stats(rgba, std::uint64_t{w} * h);
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(bits(got.mean_rgb[k]), bits(want.mean_rgb[k]));
+      EXPECT_EQ(bits(got.std_dev[k]), bits(want.std_dev[k]));
+    }
+    EXPECT_EQ(bits(got.luminance), bits(want.luminance));
+    EXPECT_EQ(bits(got.variance), bits(want.variance));
+  }
+}
+
 TEST(ColourStats, NoPixelsOrShortBufferGiveZero) {
   const dat::SurfaceStats zero{};
   const Bytes px{200, 40, 30, 255, 10, 20, 30, 40};

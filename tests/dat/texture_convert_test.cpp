@@ -134,6 +134,90 @@ TEST(PixelConversion, IndexedFailuresInOrder) {
   }
 }
 
+// The output pixel of source pixel i by the conversion table, one pixel at a time.
+Bytes reference_rgba(std::uint32_t format, const Bytes& src, std::size_t n,
+                     const std::vector<std::uint32_t>& colors) {
+  Bytes out;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t* s = &src[0];
+    std::uint32_t c = 0;
+    switch (format) {
+      case fc::R8G8B8: out.insert(out.end(), {s[3 * i + 2], s[3 * i + 1], s[3 * i], 255}); break;
+      case fc::B8G8R8: out.insert(out.end(), {s[3 * i], s[3 * i + 1], s[3 * i + 2], 255}); break;
+      case fc::A8R8G8B8:
+        out.insert(out.end(), {s[4 * i + 2], s[4 * i + 1], s[4 * i], s[4 * i + 3]});
+        break;
+      case fc::A8:
+      case fc::L8: out.insert(out.end(), {s[i], s[i], s[i], 255}); break;
+      case fc::P8:
+      case fc::Index16:
+        c = colors.at(format == fc::P8 ? s[i] : s[2 * i] + 256u * s[2 * i + 1]);
+        out.insert(out.end(), {static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                               static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 24)});
+        break;
+    }
+  }
+  return out;
+}
+
+// Sizes around the widths of the vector paths (4 and 16 pixels) and their remainders, with
+// the source exactly as long as the image needs, so no path may read past it.
+TEST(PixelConversion, EverySizeMatchesThePerPixelTable) {
+  std::uint32_t seed = 5;
+  const auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  std::vector<std::uint32_t> colors(300);
+  for (auto& c : colors) c = next() * 65537u;
+  const std::pair<std::uint32_t, std::size_t> formats[] = {
+      {fc::R8G8B8, 3}, {fc::B8G8R8, 3}, {fc::A8R8G8B8, 4}, {fc::A8, 1},
+      {fc::L8, 1},     {fc::P8, 1},     {fc::Index16, 2}};
+  for (const auto& [format, step] : formats) {
+    for (const std::int32_t w : {1, 2, 3, 4, 5, 7, 15, 16, 17, 31, 33, 64, 100}) {
+      for (const std::int32_t h : {1, 3}) {
+        const std::size_t n = static_cast<std::size_t>(w) * h;
+        Bytes src(n * step);
+        for (auto& b : src) b = static_cast<std::uint8_t>(next());
+        if (format == fc::Index16)
+          for (std::size_t i = 1; i < src.size(); i += 2) src[i] &= 0;  // indices below 256
+        FakeFetch f = serving(colors);
+        const auto t = texture(w, h, format, src, 0x0400002A);
+        const auto got = t.to_rgba8(f.fn());
+        ASSERT_TRUE(got) << format << " " << w << "x" << h;
+        EXPECT_EQ(*got, reference_rgba(format, src, n, colors)) << format << " " << w << "x" << h;
+      }
+    }
+  }
+}
+
+// One index past the palette fails the conversion wherever it sits, and one at the last
+// colour does not.
+TEST(PixelConversion, AnyIndexPastThePaletteFails) {
+  for (const std::uint32_t format : {fc::P8, fc::Index16}) {
+    const std::size_t step = format == fc::P8 ? 1 : 2;
+    for (const std::size_t at : {0u, 5u, 16u, 99u}) {
+      for (const std::size_t colours : {1u, 37u, 200u}) {
+        Bytes src(100 * step, 0);
+        src[at * step] = static_cast<std::uint8_t>(colours - 1);
+        FakeFetch ok = serving(std::vector<std::uint32_t>(colours, 0xFF102030u));
+        EXPECT_TRUE(texture(10, 10, format, src, 7).to_rgba8(ok.fn())) << at << " " << colours;
+        src[at * step] = static_cast<std::uint8_t>(colours);
+        FakeFetch bad = serving(std::vector<std::uint32_t>(colours, 0xFF102030u));
+        const auto r = texture(10, 10, format, src, 7).to_rgba8(bad.fn());
+        ASSERT_FALSE(r);
+        EXPECT_TRUE(r.error().is<Err::PaletteIndexOutOfRange>()) << at << " " << colours;
+      }
+    }
+    // A high byte makes an Index16 index large.
+    if (format == fc::Index16) {
+      Bytes src(8, 0);
+      src[7] = 1;  // pixel 3 has index 256
+      FakeFetch f = serving(std::vector<std::uint32_t>(256, 1));
+      const auto r = texture(4, 1, format, src, 7).to_rgba8(f.fn());
+      ASSERT_FALSE(r);
+      EXPECT_TRUE(r.error().is<Err::PaletteIndexOutOfRange>());
+    }
+  }
+}
+
 TEST(PixelConversion, UnsupportedFormatsCarryTheirFormat) {
   using K = dat::TextureFormat::Kind;
   const std::pair<std::uint32_t, K> cases[] = {

@@ -86,6 +86,36 @@ TEST(ContactSheet, NearestNeighbourSampling) {
   EXPECT_EQ(odd.at(3, 3), (Rgb{3, 2, 7}));
 }
 
+// A run keeps of each record only its tile when that is smaller than its image; the sheet
+// drawn from the reduced records must be the sheet drawn from the images.
+TEST(ContactSheet, RecordsReducedToTheirTilesDrawTheSameSheet) {
+  const std::vector<tools::Decoded> records = {coords(16, 16), coords(5, 3), solid(9, 8, 7),
+                                               image(0, 4, {}), coords(1, 40), coords(40, 1)};
+  for (const std::uint32_t tile : {0u, 1u, 2u, 3u, 7u, 8u, 9u, 16u, 17u, 64u}) {
+    SCOPED_TRACE(testing::Message() << "tile " << tile);
+    std::vector<tools::Decoded> reduced = records;
+    for (auto& d : reduced) tools::keep_for_sheet(d, tile);
+    for (std::size_t k = 0; k < records.size(); ++k) {
+      // Never more than the image: the tile is kept only when it is strictly smaller.
+      EXPECT_LE(reduced[k].rgba.size() + reduced[k].tile.size(), records[k].rgba.size());
+      if (!reduced[k].tile.empty()) {
+        EXPECT_TRUE(reduced[k].rgba.empty());
+        EXPECT_EQ(reduced[k].tile, tools::sample_tile(records[k], tile));
+      }
+    }
+    EXPECT_EQ(!reduced[0].tile.empty(), tile > 0 && 3 * tile * tile < 16 * 16 * 4);
+    EXPECT_EQ(render(reduced, tile, 4).pixels, render(records, tile, 4).pixels);
+    EXPECT_EQ(render(reduced, tile, 0).pixels, render(records, tile, 0).pixels);
+  }
+  // Without a sheet nothing of the pixels is kept; the sizes stay.
+  tools::Decoded none = coords(16, 16);
+  tools::keep_for_sheet(none, std::nullopt);
+  EXPECT_TRUE(none.rgba.empty());
+  EXPECT_TRUE(none.tile.empty());
+  EXPECT_EQ(none.width, 16u);
+  EXPECT_EQ(tools::sample_tile(image(0, 4, {}), 2), std::vector<std::uint8_t>(12, 0));
+}
+
 TEST(ContactSheet, TooLargeFailsWithItsMessage) {
   const std::vector<tools::Decoded> one = {solid(1, 1, 1)};
   const auto r = tools::render_contact_sheet(one, 65536, 65536, nullptr);

@@ -26,9 +26,13 @@ struct SurfaceAudit {
 
 struct Decoded {
   SurfaceAudit audit;
-  std::vector<std::uint8_t> rgba;  // RGBA8, rows top to bottom
+  std::vector<std::uint8_t> rgba;  // RGBA8, rows top to bottom (see `tile`)
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  // When the run keeps only what its contact sheet needs (keep_for_sheet), the record's tile
+  // of `tile_edge` x `tile_edge` RGB pixels, sampled from the image, which is then released.
+  std::vector<std::uint8_t> tile;
+  std::uint32_t tile_edge = 0;
 };
 
 // Ordered by byte comparison of the names.

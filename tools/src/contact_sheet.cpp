@@ -14,23 +14,23 @@ namespace {
 constexpr std::uint64_t kU32Max = 0xFFFFFFFFull;
 constexpr std::uint8_t kBackground = 0x20;
 
-// Draws one record's tile at its place by nearest-neighbour sampling; alpha is ignored.
-void draw_tile(std::vector<std::uint8_t>& pixels, std::uint64_t sheet_width, std::uint64_t x0,
-               std::uint64_t y0, std::uint64_t tile, const Decoded& d,
-               std::vector<std::uint64_t>& src_columns) {
-  const std::uint64_t row_bytes = sheet_width * 3;
-  if (d.width == 0 || d.height == 0) {
-    for (std::uint64_t ty = 0; ty < tile; ++ty)
-      std::memset(&pixels[(y0 + ty) * row_bytes + x0 * 3], 0, tile * 3);
+// Samples record `d` into a tile x tile RGB buffer whose rows are `row_bytes` apart; alpha is
+// ignored. `src_columns` is scratch space for the source offsets of the tile's columns.
+void sample_into(std::uint8_t* out, std::uint64_t row_bytes, std::uint64_t tile, const Decoded& d,
+                 std::vector<std::uint64_t>& src_columns) {
+  const std::uint64_t w = d.width, h = d.height;
+  // An image shorter than its size (its pixels were released for a tile of another size)
+  // draws like one without pixels rather than being read past its end.
+  if (w == 0 || h == 0 || d.rgba.size() / 4 / w < h) {
+    for (std::uint64_t ty = 0; ty < tile; ++ty) std::memset(out + ty * row_bytes, 0, tile * 3);
     return;
   }
-  const std::uint64_t w = d.width, h = d.height;
   src_columns.resize(tile);
   for (std::uint64_t tx = 0; tx < tile; ++tx) src_columns[tx] = std::min(tx * w / tile, w - 1) * 4;
   for (std::uint64_t ty = 0; ty < tile; ++ty) {
     const std::uint64_t sy = std::min(ty * h / tile, h - 1);
     const std::uint8_t* src_row = d.rgba.data() + sy * w * 4;
-    std::uint8_t* dst = &pixels[(y0 + ty) * row_bytes + x0 * 3];
+    std::uint8_t* dst = out + ty * row_bytes;
     for (std::uint64_t tx = 0; tx < tile; ++tx) {
       const std::uint8_t* s = src_row + src_columns[tx];
       dst[0] = s[0];
@@ -41,7 +41,42 @@ void draw_tile(std::vector<std::uint8_t>& pixels, std::uint64_t sheet_width, std
   }
 }
 
+// Draws one record's tile at its place: its kept tile when it has one for this size, else
+// sampled from its image.
+void draw_tile(std::vector<std::uint8_t>& pixels, std::uint64_t sheet_width, std::uint64_t x0,
+               std::uint64_t y0, std::uint64_t tile, const Decoded& d,
+               std::vector<std::uint64_t>& src_columns) {
+  const std::uint64_t row_bytes = sheet_width * 3;
+  std::uint8_t* at = &pixels[y0 * row_bytes + x0 * 3];
+  if (d.tile_edge == tile && d.tile.size() == tile * tile * 3) {
+    for (std::uint64_t ty = 0; ty < tile; ++ty)
+      std::memcpy(at + ty * row_bytes, d.tile.data() + ty * tile * 3, tile * 3);
+    return;
+  }
+  sample_into(at, row_bytes, tile, d, src_columns);
+}
+
 }  // namespace
+
+std::vector<std::uint8_t> sample_tile(const Decoded& d, std::uint32_t tile) {
+  std::vector<std::uint8_t> out(std::uint64_t{tile} * tile * 3);
+  std::vector<std::uint64_t> src_columns;
+  sample_into(out.data(), std::uint64_t{tile} * 3, tile, d, src_columns);
+  return out;
+}
+
+void keep_for_sheet(Decoded& d, std::optional<std::uint32_t> tile) {
+  const std::uint64_t size = d.rgba.size();
+  const std::uint64_t edge = tile.value_or(0);
+  // The tile is kept when 3 * edge^2 < size (written so it cannot overflow).
+  if (tile && size > 0 && edge > 0 && edge * edge <= (size - 1) / 3) {
+    d.tile = sample_tile(d, *tile);
+    d.tile_edge = *tile;
+  } else if (tile && edge > 0) {
+    return;  // the image is the smaller of the two
+  }
+  std::vector<std::uint8_t>().swap(d.rgba);
+}
 
 SheetGeometry sheet_geometry(std::size_t records, std::uint32_t tile, std::uint32_t cols) {
   SheetGeometry g;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "audit_record.hpp"
@@ -18,6 +19,15 @@ struct SheetGeometry {
 };
 
 SheetGeometry sheet_geometry(std::size_t records, std::uint32_t tile, std::uint32_t cols);
+
+// The tile x tile RGB pixels that a record contributes to a sheet: nearest-neighbour samples
+// of its image (alpha ignored), black when the image has no pixels.
+std::vector<std::uint8_t> sample_tile(const Decoded& d, std::uint32_t tile);
+
+// Reduces a measured record to what a sheet with tiles of `tile` pixels needs of its pixels:
+// its tile, when that is smaller than its image (the image is released), else its image.
+// Without a sheet (nullopt) the pixels are released. The sheet drawn is the same either way.
+void keep_for_sheet(Decoded& d, std::optional<std::uint32_t> tile);
 
 // The PPM bytes: header then pixels. Fails when the sheet does not fit the format's
 // 32-bit sizes.

@@ -26,7 +26,9 @@ std::expected<void, Failure> run(const Cli& cli, std::uint16_t key) {
 
   fmt::print(stderr, "Discovering surfaces for landblock 0x{:04X}...\n", key);
   const SurfaceIdSet ids = discover_surfaces(*cell, *portal, key);
-  const SurfaceAuditResult audited = audit_surfaces(*portal, ids);
+  // Each image is measured, then reduced to what the sheet needs (nothing without a sheet).
+  const SurfaceAuditResult audited =
+      audit_surfaces(*portal, ids, cli.contact_sheet ? std::optional(cli.tile) : std::nullopt);
 
   const AuditDoc doc =
       build_audit_doc(key, cli.portal_dat, cli.cell_dat, audited.decoded, audited.counts);

@@ -8,6 +8,7 @@
 #include "dat/file_type/surface.hpp"
 #include "dat/file_type/surface_texture.hpp"
 #include "dat/file_type/texture.hpp"
+#include "contact_sheet.hpp"
 #include "dat/surface_classify.hpp"
 
 namespace tools {
@@ -96,8 +97,11 @@ std::optional<Decoded> classify_one(const dat::DatDatabase& portal, std::uint32_
   return d;
 }
 
-SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
-                                  const std::set<std::uint32_t>& ids) {
+namespace {
+
+template <class Finish>
+SurfaceAuditResult audit_each(const dat::DatDatabase& portal, const std::set<std::uint32_t>& ids,
+                              Finish finish) {
   SurfaceAuditResult result;
   result.decoded.reserve(ids.size());
   for (const std::uint32_t id : ids) {
@@ -106,10 +110,24 @@ SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
       fmt::print(stderr, "  warn: surface 0x{:08X} failed to decode\n", id);
       continue;
     }
+    finish(*d);
     ++result.counts[d->audit.category];
     result.decoded.push_back(std::move(*d));
   }
   return result;
+}
+
+}  // namespace
+
+SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
+                                  const std::set<std::uint32_t>& ids) {
+  return audit_each(portal, ids, [](Decoded&) {});
+}
+
+SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
+                                  const std::set<std::uint32_t>& ids,
+                                  std::optional<std::uint32_t> sheet_tile) {
+  return audit_each(portal, ids, [sheet_tile](Decoded& d) { keep_for_sheet(d, sheet_tile); });
 }
 
 }  // namespace tools

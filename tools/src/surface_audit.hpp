@@ -24,4 +24,11 @@ struct SurfaceAuditResult {
 SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
                                   const std::set<std::uint32_t>& ids);
 
+// The same, keeping of each record's pixels only what a contact sheet with tiles of
+// `sheet_tile` pixels needs (keep_for_sheet), or none without a sheet; the memory of each
+// image is released before the next surface is decoded.
+SurfaceAuditResult audit_surfaces(const dat::DatDatabase& portal,
+                                  const std::set<std::uint32_t>& ids,
+                                  std::optional<std::uint32_t> sheet_tile);
+
 }  // namespace tools

@@ -4,11 +4,12 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <unordered_map>
+#include <span>
 #include <vector>
 
 #include "dat/cursor.hpp"
 #include "dat/error.hpp"
+#include "dat/file_map.hpp"
 
 namespace dat {
 
@@ -41,24 +42,6 @@ struct DatHeader {
 
   friend bool operator==(const DatHeader&, const DatHeader&) = default;
 };
-
-// One directory entry, 24 bytes on disk.
-struct DatFileEntry {
-  static constexpr std::uint32_t kCompressed = 1;  // bit 0 of bit_flags: LRS-compressed
-
-  std::uint32_t bit_flags = 0;
-  std::uint32_t id = 0;
-  std::uint32_t offset = 0;  // first block of the file's chain
-  std::uint32_t size = 0;    // bytes stored in the chain (compressed size when compressed)
-  std::uint32_t timestamp = 0;
-  std::uint32_t version = 0;
-
-  static ReadResult<DatFileEntry> read(RecordCursor& cur);
-
-  friend bool operator==(const DatFileEntry&, const DatFileEntry&) = default;
-};
-
-using FileMap = std::unordered_map<std::uint32_t, DatFileEntry>;
 
 // Layout of one directory node (read as a 1716-byte chain).
 inline constexpr std::uint32_t kNodeSize = 1716;
@@ -94,6 +77,13 @@ class DatDatabase {
 
  private:
   DatDatabase(int fd, std::uint64_t file_length, DatHeader header);
+
+  // Gathers out.size() bytes of the chain that starts at `offset` into `out`.
+  DatResult<void> gather_chain(std::uint32_t offset, std::span<std::uint8_t> out) const;
+  // The chain's remaining blocks one at a time, from `block`, with `pos` bytes of `out`
+  // already gathered.
+  DatResult<void> gather_block_by_block(std::uint32_t block, std::size_t pos,
+                                        std::span<std::uint8_t> out) const;
 
   // Pre-order walk from header.root_offset into `files`.
   DatResult<void> read_directory();
