@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,28 +53,37 @@ struct Case {
   std::function<int()> body;
 };
 
-void expect_bounded(const std::vector<Case>& cases) {
 #if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "resident memory under AddressSanitizer is its shadow memory, not ours";
+// Resident memory under AddressSanitizer is mostly its shadow, and its reservations need
+// the whole address space: the cases still run, for the sanitizers, but are not measured.
+constexpr bool kMeasured = false;
+#else
+constexpr bool kMeasured = true;
 #endif
-  const auto baseline = test_support::run_in_child([] { return 0; }, std::chrono::seconds(10));
-  std::printf("[ peak RSS ] %-58s %7ld KiB\n", "(an idle copy of this test process)",
-              baseline.peak_rss_kib);
-  // The measurement sees what a child touches: 80 MiB written must show.
-  const auto control = test_support::run_in_child(
-      [] {
-        std::vector<std::uint8_t> block(80u << 20, 1);
-        return block[12345] == 1 ? 0 : 1;
-      },
-      std::chrono::seconds(10));
-  ASSERT_EQ(control.exit_status, 0);
-  ASSERT_GE(control.peak_rss_kib, kLimitKiB) << "ru_maxrss does not see the child's memory";
+
+void expect_bounded(const std::vector<Case>& cases) {
+  if (kMeasured) {
+    const auto idle = test_support::run_in_child([] { return 0; }, std::chrono::seconds(10));
+    std::printf("[ peak RSS ] %-58s %7ld KiB\n", "(an idle copy of this test process)",
+                idle.peak_rss_kib);
+    // The measurement sees what a child touches: 80 MiB written must show.
+    const auto control = test_support::run_in_child(
+        [] {
+          std::vector<std::uint8_t> block(80u << 20, 1);
+          return block[12345] == 1 ? 0 : 1;
+        },
+        std::chrono::seconds(10));
+    ASSERT_EQ(control.exit_status, 0);
+    ASSERT_GE(control.peak_rss_kib, kLimitKiB) << "ru_maxrss does not see the child's memory";
+  }
   for (const Case& c : cases) {
     // Nothing may even reserve beyond the limit: a vector sized from a count fails here.
-    const auto o = test_support::run_in_child(c.body, std::chrono::seconds(30),
-                                              std::size_t{kLimitKiB} * 1024);
+    std::optional<std::size_t> cap;
+    if (kMeasured) cap = std::size_t{kLimitKiB} * 1024;
+    const auto o = test_support::run_in_child(c.body, std::chrono::seconds(60), cap);
     EXPECT_FALSE(o.timed_out) << c.name;
     EXPECT_EQ(o.exit_status, 0) << c.name << ": not the expected outcome";
+    if (!kMeasured) continue;
     EXPECT_LT(o.peak_rss_kib, kLimitKiB) << c.name;
     std::printf("[ peak RSS ] %-58s %7ld KiB\n", c.name.c_str(), o.peak_rss_kib);
   }
