@@ -4,23 +4,27 @@
 # writes a copy of the header into `out_dir` in which each class has its one non-trivial
 # destructor (the same body, without the triviality constraint) and the feature test is
 # dropped. Behaviour is unchanged; std::expected merely stops being trivially destructible.
-function(qv_write_compat_expected compiler out_dir)
+# Sets `ok_var` to TRUE, or to FALSE with a reason in `${ok_var}_REASON` when the header is
+# not the one this adapts.
+function(qv_write_compat_expected compiler out_dir ok_var)
+  set(${ok_var} FALSE PARENT_SCOPE)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E echo "#include <expected>"
     COMMAND ${compiler} -std=c++2b -x c++ -E -M -
     OUTPUT_VARIABLE deps RESULT_VARIABLE rc ERROR_QUIET)
   string(REGEX MATCH "[^ \\\\\n]*/expected" header "${deps}")
   if(NOT header OR NOT EXISTS "${header}")
-    message(FATAL_ERROR "fuzz: cannot locate the standard library's <expected> header")
+    set(${ok_var}_REASON "cannot locate the standard library's <expected>" PARENT_SCOPE)
+    return()
   endif()
   file(READ "${header}" text)
 
   # Patterns hold semicolons, so they are passed one by one rather than as lists.
+  set(missing "")
   macro(replace_once pattern replacement)
     string(FIND "${text}" "${pattern}" found)
     if(found EQUAL -1)
-      message(FATAL_ERROR "fuzz: ${header} is not the libstdc++ 12 header this build knows how "
-                          "to adapt for clang ${CMAKE_CXX_COMPILER_VERSION}; use clang 16 or later")
+      set(missing TRUE)
     endif()
     string(REPLACE "${pattern}" "${replacement}" text "${text}")
   endmacro()
@@ -30,7 +34,14 @@ function(qv_write_compat_expected compiler out_dir)
                "      constexpr ~expected()\n")
   replace_once("      constexpr ~expected() requires (!is_trivially_destructible_v<_Er>)\n"
                "      constexpr ~expected()\n")
+  if(missing)
+    string(CONCAT reason "${header} is not the libstdc++ 12 header this knows how to adapt "
+                         "(clang 16 or later needs no adapting)")
+    set(${ok_var}_REASON "${reason}" PARENT_SCOPE)
+    return()
+  endif()
   file(WRITE "${out_dir}/expected"
        "// Generated from ${header} for clang before 16; see fuzz/compat/libstdcxx_expected.cmake.\n"
        "${text}")
+  set(${ok_var} TRUE PARENT_SCOPE)
 endfunction()
