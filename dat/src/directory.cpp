@@ -1,7 +1,21 @@
 // The directory walk: every node's entries go into the file map before its children are
 // read, so an id seen again later in pre-order replaces the earlier entry.
+//
+// A sound directory is a tree, and the walk reads each node once. A damaged one can name
+// a node from several places; a walk that followed every path would read a shared subtree
+// once per path, which doubles with each level of sharing (40 nodes can make 2^40 paths).
+// So the walk notes the offsets it has read, and when one comes round again it starts over
+// with a walk of the same outcome whose cost does not grow with the number of paths:
+//   1. Decide success or failure. Whether a visit of a node fails depends only on its
+//      offset and its level (the depth limit), so each (offset, level) is checked once;
+//      the first failure met in pre-order is the walk's failure.
+//   2. If nothing fails, the paths form no cycle. Walking them in exact reverse order
+//      (children last to first, then the node's entries last to first) and keeping the
+//      first entry seen for each id keeps what the forward walk keeps last; a node met
+//      again in that order adds only ids already kept, so it is skipped.
 
 #include <array>
+#include <unordered_set>
 
 #include "dat/database.hpp"
 
@@ -18,26 +32,123 @@ ReadResult<DatFileEntry> DatFileEntry::read(RecordCursor& cur) {
   return e;
 }
 
-DatResult<void> DatDatabase::read_directory() { return read_node(header.root_offset, 1); }
-
 namespace {
+
+constexpr std::uint32_t kEntriesAt = 4 * kNodeBranches + 4;
+constexpr std::uint32_t kEntrySize = 24;
+static_assert(kEntriesAt + kEntrySize * kNodeEntrySlots == kNodeSize);
 
 std::uint32_t load_le32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
          (std::uint32_t{p[3]} << 24);
 }
 
-constexpr std::size_t kEntriesAt = 4 * kNodeBranches + 4;
-constexpr std::size_t kEntrySize = 24;
-static_assert(kEntriesAt + kEntrySize * kNodeEntrySlots == kNodeSize);
+// The fixed part of a node: branch offsets and entry count.
+struct NodeHead {
+  std::array<std::uint32_t, kNodeBranches> branches{};
+  std::uint32_t count = 0;
+
+  bool is_leaf() const { return branches[0] == 0; }
+  // Children are branches 0 to N, never beyond the last branch.
+  std::uint32_t last_child() const { return count < kNodeBranches - 1 ? count : kNodeBranches - 1; }
+};
+
+NodeHead read_head(RecordCursor& cur) {
+  NodeHead h;
+  // The node is always 1716 bytes long, so these reads cannot fail.
+  for (auto& branch : h.branches) branch = *cur.read_u32();
+  h.count = *cur.read_u32();
+  return h;
+}
+
+DatError too_deep() { return DatError(DatError::Corruption{"directory deeper than 64 levels"}); }
+
+// Reads the entries in slot order, handing each to `take`. A count of 62 or more runs off
+// the node's end at slot 61.
+template <class Take>
+DatResult<void> for_each_entry(RecordCursor& cur, const NodeHead& head, Take&& take) {
+  for (std::uint32_t i = 0; i < head.count; ++i) {
+    DAT_TRY(entry, DatFileEntry::read(cur));
+    take(entry);
+  }
+  return {};
+}
+
+// Step 1 above: the outcome of visiting `offset` at `level`, each pair checked once.
+DatResult<void> check_node(const DatDatabase& db, std::uint32_t offset, unsigned level,
+                           std::unordered_set<std::uint64_t>& known_good) {
+  if (offset == 0) return {};
+  if (level > kMaxDirectoryDepth) return std::unexpected(too_deep());
+  const std::uint64_t state = (std::uint64_t{offset} << 8) | level;
+  if (known_good.contains(state)) return {};
+  DAT_TRY(node, db.read_file_data(offset, kNodeSize));
+  RecordCursor cur(node);
+  const NodeHead head = read_head(cur);
+  if (auto entries = for_each_entry(cur, head, [](const DatFileEntry&) {}); !entries) {
+    return entries;
+  }
+  if (!head.is_leaf()) {
+    for (std::uint32_t j = 0; j <= head.last_child(); ++j) {
+      if (auto child = check_node(db, head.branches[j], level + 1, known_good); !child) {
+        return child;
+      }
+    }
+  }
+  known_good.insert(state);
+  return {};
+}
+
+// Step 2 above. `level` only guards against a file that changed since step 1.
+DatResult<void> collect_reversed(const DatDatabase& db, std::uint32_t offset, unsigned level,
+                                 std::unordered_set<std::uint32_t>& done, FileMap& files) {
+  if (offset == 0 || done.contains(offset)) return {};
+  if (level > kMaxDirectoryDepth) return std::unexpected(too_deep());
+  done.insert(offset);
+  DAT_TRY(node, db.read_file_data(offset, kNodeSize));
+  RecordCursor cur(node);
+  const NodeHead head = read_head(cur);
+  if (!head.is_leaf()) {
+    for (std::uint32_t j = head.last_child() + 1; j-- > 0;) {
+      if (auto child = collect_reversed(db, head.branches[j], level + 1, done, files); !child) {
+        return child;
+      }
+    }
+  }
+  for (std::uint32_t i = head.count; i-- > 0;) {
+    RecordCursor slot(node);
+    slot.skip(kEntriesAt + std::uint64_t{kEntrySize} * i);
+    DAT_TRY(entry, DatFileEntry::read(slot));
+    if (!files.contains(entry.id)) files.insert_or_assign(entry.id, entry);
+  }
+  return {};
+}
 
 }  // namespace
 
-DatResult<void> DatDatabase::read_node(std::uint32_t offset, unsigned level) {
-  if (offset == 0) return {};
-  if (level > kMaxDirectoryDepth) {
-    return std::unexpected(DatError(DatError::Corruption{"directory deeper than 64 levels"}));
+DatResult<void> DatDatabase::read_directory() {
+  std::unordered_set<std::uint32_t> seen;
+  bool shared = false;
+  auto walked = read_node(header.root_offset, 1, seen, shared);
+  if (!shared) return walked;
+
+  files.clear();
+  std::unordered_set<std::uint64_t> known_good;
+  if (auto checked = check_node(*this, header.root_offset, 1, known_good); !checked) {
+    return checked;
   }
+  std::unordered_set<std::uint32_t> done;
+  return collect_reversed(*this, header.root_offset, 1, done, files);
+}
+
+DatResult<void> DatDatabase::read_node(std::uint32_t offset, unsigned level,
+                                       std::unordered_set<std::uint32_t>& seen, bool& shared) {
+  if (offset == 0) return {};
+  if (!seen.insert(offset).second) {
+    // Reached again: unwind, and let read_directory take the walk that copes with it.
+    shared = true;
+    return {};
+  }
+  if (level > kMaxDirectoryDepth) return std::unexpected(too_deep());
   // One buffer per level, on the stack; released when this subtree is done.
   std::array<std::uint8_t, kNodeSize> node;
   if (auto gathered = gather_chain(offset, node); !gathered) return gathered;
@@ -64,7 +175,7 @@ DatResult<void> DatDatabase::read_node(std::uint32_t offset, unsigned level) {
   for (std::uint32_t j = 0; j <= last; ++j) {
     const std::uint32_t branch = load_le32(node.data() + 4 * j);
     if (branch == 0) continue;
-    if (auto child = read_node(branch, level + 1); !child) return child;
+    if (auto child = read_node(branch, level + 1, seen, shared); !child || shared) return child;
   }
   return {};
 }

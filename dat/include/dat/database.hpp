@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <unordered_set>
 #include <vector>
 
 #include "dat/cursor.hpp"
@@ -88,7 +89,10 @@ class DatDatabase {
   // Pre-order walk from header.root_offset into `files`.
   DatResult<void> read_directory();
   // Reads the node at `offset` (at tree level `level`, the root being 1) and its subtree.
-  DatResult<void> read_node(std::uint32_t offset, unsigned level);
+  // Stops early and sets `shared` when it meets an offset already in `seen`, for
+  // read_directory to finish with the walk that handles shared nodes.
+  DatResult<void> read_node(std::uint32_t offset, unsigned level,
+                            std::unordered_set<std::uint32_t>& seen, bool& shared);
 
   int fd_ = -1;
   std::uint64_t file_length_ = 0;
