@@ -38,14 +38,14 @@ class Collector : public benchmark::BenchmarkReporter {
   std::map<std::string, std::vector<double>> times;
 };
 
-TextureSpec spec_for(TexKind kind, std::uint64_t seed) {
-  TextureSpec spec;
-  spec.kind = kind;
-  spec.width = kSide;
-  spec.height = kSide;
-  spec.seed = seed;
-  spec.material = materials()[seed % materials().size()];
-  return spec;
+TextureRecipe recipe_for(TexKind kind, std::uint64_t seed) {
+  TextureRecipe recipe;
+  recipe.kind = kind;
+  recipe.width = kSide;
+  recipe.height = kSide;
+  recipe.seed = seed;
+  recipe.material = materials()[seed % materials().size()];
+  return recipe;
 }
 
 struct Inputs {
@@ -74,24 +74,24 @@ std::vector<std::uint8_t> mesh_run(std::size_t bytes) {
 
 std::unique_ptr<Inputs> make_inputs(const MicroOptions& options) {
   auto in = std::make_unique<Inputs>();
-  in->dxt["dxt1"] = synth_source_data(spec_for(TexKind::Dxt1, 11));
-  in->dxt["dxt3"] = synth_source_data(spec_for(TexKind::Dxt3, 13));
-  in->dxt["dxt5"] = synth_source_data(spec_for(TexKind::Dxt5, 15));
+  in->dxt["dxt1"] = synth_source_data(recipe_for(TexKind::Dxt1, 11));
+  in->dxt["dxt3"] = synth_source_data(recipe_for(TexKind::Dxt3, 13));
+  in->dxt["dxt5"] = synth_source_data(recipe_for(TexKind::Dxt5, 15));
   std::uint64_t seed = 100;
   for (const TexKind kind : kAllTexKinds) {
     if (kind == TexKind::Dxt1 || kind == TexKind::Dxt3 || kind == TexKind::Dxt5) continue;
-    const TextureSpec spec = spec_for(kind, ++seed);
+    const TextureRecipe recipe = recipe_for(kind, ++seed);
     dat::Texture t;
     t.id = 0x06000000 + static_cast<std::uint32_t>(seed);
     t.width = kSide;
     t.height = kSide;
     t.format_raw = format_code(kind);
-    t.source_data = synth_source_data(spec);
+    t.source_data = synth_source_data(recipe);
     const std::string name(kind_name(kind));
     if (is_paletted(kind)) {
       t.default_palette_id = 0x04000000 + static_cast<std::uint32_t>(seed);
       in->palettes[name] = dat::Palette{*t.default_palette_id,
-                                        synth_palette(seed, spec.material, palette_size_for(kind))};
+                                        synth_palette(seed, recipe.material, palette_size_for(kind))};
     }
     in->textures[name] = std::move(t);
   }

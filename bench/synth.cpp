@@ -71,21 +71,21 @@ void colour_block(std::uint8_t* out, Prng& rng, const Material& m, std::uint32_t
   put_u32(out + 4, static_cast<std::uint32_t>(noise >> 32) ^ rng.u32());
 }
 
-void dxt_blocks(std::vector<std::uint8_t>& out, const TextureSpec& spec, Prng& rng) {
-  const std::uint32_t bw = (spec.width + 3) / 4;
-  const std::uint32_t bh = (spec.height + 3) / 4;
-  const std::size_t block = spec.kind == TexKind::Dxt1 ? 8 : 16;
+void dxt_blocks(std::vector<std::uint8_t>& out, const TextureRecipe& recipe, Prng& rng) {
+  const std::uint32_t bw = (recipe.width + 3) / 4;
+  const std::uint32_t bh = (recipe.height + 3) / 4;
+  const std::size_t block = recipe.kind == TexKind::Dxt1 ? 8 : 16;
   out.assign(std::size_t{bw} * bh * block, 0);
   std::uint8_t* p = out.data();
   // Foliage-like materials get cut-out alpha, the rest stay nearly opaque.
-  const bool cutout = spec.material.g > spec.material.r && spec.material.g > spec.material.b;
+  const bool cutout = recipe.material.g > recipe.material.r && recipe.material.g > recipe.material.b;
   for (std::uint32_t by = 0; by < bh; ++by) {
     for (std::uint32_t bx = 0; bx < bw; ++bx, p += block) {
-      if (spec.kind == TexKind::Dxt1) {
-        colour_block(p, rng, spec.material, bx, by, true);
+      if (recipe.kind == TexKind::Dxt1) {
+        colour_block(p, rng, recipe.material, bx, by, true);
         continue;
       }
-      if (spec.kind == TexKind::Dxt3) {
+      if (recipe.kind == TexKind::Dxt3) {
         const std::uint64_t nibbles = rng.next() | 0xCCCC'CCCC'CCCC'CCCCull;
         std::memcpy(p, &nibbles, 8);
       } else {
@@ -94,7 +94,7 @@ void dxt_blocks(std::vector<std::uint8_t>& out, const TextureSpec& spec, Prng& r
         p[1] = cutout ? 0 : static_cast<std::uint8_t>(200 + (bits & 0x3F));
         for (int k = 0; k < 6; ++k) p[2 + k] = static_cast<std::uint8_t>(bits >> (8 + 8 * k));
       }
-      colour_block(p + 8, rng, spec.material, bx, by, false);
+      colour_block(p + 8, rng, recipe.material, bx, by, false);
     }
   }
 }
@@ -140,28 +140,28 @@ bool is_paletted(TexKind kind) { return kind == TexKind::P8 || kind == TexKind::
 
 std::uint32_t palette_size_for(TexKind kind) { return kind == TexKind::Index16 ? 4096 : 256; }
 
-std::vector<std::uint8_t> synth_source_data(const TextureSpec& spec) {
-  Prng rng(spec.seed);
+std::vector<std::uint8_t> synth_source_data(const TextureRecipe& recipe) {
+  Prng rng(recipe.seed);
   std::vector<std::uint8_t> out;
-  if (spec.kind == TexKind::Dxt1 || spec.kind == TexKind::Dxt3 || spec.kind == TexKind::Dxt5) {
-    dxt_blocks(out, spec, rng);
+  if (recipe.kind == TexKind::Dxt1 || recipe.kind == TexKind::Dxt3 || recipe.kind == TexKind::Dxt5) {
+    dxt_blocks(out, recipe, rng);
     return out;
   }
-  const Material& m = spec.material;
-  const std::size_t n = std::size_t{spec.width} * spec.height;
-  switch (spec.kind) {
+  const Material& m = recipe.material;
+  const std::size_t n = std::size_t{recipe.width} * recipe.height;
+  switch (recipe.kind) {
     case TexKind::R8G8B8:
     case TexKind::B8G8R8:
     case TexKind::A8R8G8B8: {
-      const bool alpha = spec.kind == TexKind::A8R8G8B8;
-      const bool bgr = spec.kind != TexKind::B8G8R8;  // stored blue first
+      const bool alpha = recipe.kind == TexKind::A8R8G8B8;
+      const bool bgr = recipe.kind != TexKind::B8G8R8;  // stored blue first
       const std::size_t step = alpha ? 4 : 3;
       out.resize(n * step);
       std::uint8_t* p = out.data();
       for (std::size_t i = 0; i < n; ++i, p += step) {
         const std::uint64_t noise = rng.next();
-        const int w = wave(static_cast<std::uint32_t>(i % spec.width) / 4,
-                           static_cast<std::uint32_t>(i / spec.width) / 4);
+        const int w = wave(static_cast<std::uint32_t>(i % recipe.width) / 4,
+                           static_cast<std::uint32_t>(i / recipe.width) / 4);
         const std::uint8_t r = clamp_byte(m.r + w + jitter(static_cast<std::uint8_t>(noise), m.spread));
         const std::uint8_t g = clamp_byte(m.g + w + jitter(static_cast<std::uint8_t>(noise >> 8), m.spread));
         const std::uint8_t b = clamp_byte(m.b + w + jitter(static_cast<std::uint8_t>(noise >> 16), m.spread));
@@ -177,8 +177,8 @@ std::vector<std::uint8_t> synth_source_data(const TextureSpec& spec) {
       out.resize(n);
       const int grey = (m.r * 3 + m.g * 6 + m.b) / 10;
       for (std::size_t i = 0; i < n; ++i) {
-        const int w = wave(static_cast<std::uint32_t>(i % spec.width) / 4,
-                           static_cast<std::uint32_t>(i / spec.width) / 4);
+        const int w = wave(static_cast<std::uint32_t>(i % recipe.width) / 4,
+                           static_cast<std::uint32_t>(i / recipe.width) / 4);
         out[i] = clamp_byte(grey + w + jitter(static_cast<std::uint8_t>(rng.next()), m.spread));
       }
       return out;

@@ -33,7 +33,7 @@ bool is_paletted(TexKind kind);
 // Colours a palette for this kind must hold (every index drawn stays below it).
 std::uint32_t palette_size_for(TexKind kind);
 
-struct TextureSpec {
+struct TextureRecipe {
   TexKind kind = TexKind::Dxt1;
   std::uint32_t width = 256;
   std::uint32_t height = 256;
@@ -42,7 +42,7 @@ struct TextureSpec {
 };
 
 // The texture's source_data: whole blocks for the DXT kinds, packed pixels for the others.
-std::vector<std::uint8_t> synth_source_data(const TextureSpec& spec);
+std::vector<std::uint8_t> synth_source_data(const TextureRecipe& recipe);
 
 // `count` colours packed 0xAARRGGBB around the material.
 std::vector<std::uint32_t> synth_palette(std::uint64_t seed, const Material& material,

@@ -112,10 +112,10 @@ writer::ArchiveFile texture_file(const WorldPlan& plan, std::uint32_t i) {
   const TexturePlan tp = texture_plan(plan, i);
   dat::Texture t;
   t.id = ids::texture(i);
-  t.width = static_cast<std::int32_t>(tp.spec.width);
-  t.height = static_cast<std::int32_t>(tp.spec.height);
-  t.format_raw = format_code(tp.spec.kind);
-  t.source_data = synth_source_data(tp.spec);
+  t.width = static_cast<std::int32_t>(tp.recipe.width);
+  t.height = static_cast<std::int32_t>(tp.recipe.height);
+  t.format_raw = format_code(tp.recipe.kind);
+  t.source_data = synth_source_data(tp.recipe);
   if (tp.palette_id != 0) t.default_palette_id = tp.palette_id;
   return {t.id, writer::encode_texture(t), false, 0};
 }
@@ -308,25 +308,25 @@ WorldPlan plan_world(Scale scale, std::uint64_t seed) {
 TexturePlan texture_plan(const WorldPlan& plan, std::uint32_t index) {
   Prng rng = Prng::derive(plan.seed, stream_id(kTextureStream, index));
   TexturePlan tp;
-  tp.spec.material = materials()[rng.below(static_cast<std::uint32_t>(materials().size()))];
-  tp.spec.seed = rng.next();
+  tp.recipe.material = materials()[rng.below(static_cast<std::uint32_t>(materials().size()))];
+  tp.recipe.seed = rng.next();
   const std::uint32_t roll = rng.below(100);
   static constexpr TexKind kRaw[] = {TexKind::R8G8B8, TexKind::A8R8G8B8, TexKind::B8G8R8,
                                      TexKind::A8, TexKind::L8};
   std::uint32_t side = 256;
-  if (roll < 45) tp.spec.kind = TexKind::Dxt1;
-  else if (roll < 75) tp.spec.kind = TexKind::Dxt5;
-  else if (roll < 80) tp.spec.kind = TexKind::Dxt3;
-  else if (roll < 84) { tp.spec.kind = TexKind::Dxt1; side = 512; }
-  else if (roll < 87) { tp.spec.kind = TexKind::Dxt5; side = 512; }
-  else if (roll < 88) { tp.spec.kind = TexKind::Dxt3; side = 512; }
-  else if (roll < 95) tp.spec.kind = kRaw[rng.below(5)];
-  else if (roll < 98) tp.spec.kind = TexKind::P8;
-  else tp.spec.kind = TexKind::Index16;
-  tp.spec.width = side;
-  tp.spec.height = side;
-  if (tp.spec.kind == TexKind::P8) tp.palette_id = ids::palette(rng.between(1, plan.p8_palettes));
-  if (tp.spec.kind == TexKind::Index16)
+  if (roll < 45) tp.recipe.kind = TexKind::Dxt1;
+  else if (roll < 75) tp.recipe.kind = TexKind::Dxt5;
+  else if (roll < 80) tp.recipe.kind = TexKind::Dxt3;
+  else if (roll < 84) { tp.recipe.kind = TexKind::Dxt1; side = 512; }
+  else if (roll < 87) { tp.recipe.kind = TexKind::Dxt5; side = 512; }
+  else if (roll < 88) { tp.recipe.kind = TexKind::Dxt3; side = 512; }
+  else if (roll < 95) tp.recipe.kind = kRaw[rng.below(5)];
+  else if (roll < 98) tp.recipe.kind = TexKind::P8;
+  else tp.recipe.kind = TexKind::Index16;
+  tp.recipe.width = side;
+  tp.recipe.height = side;
+  if (tp.recipe.kind == TexKind::P8) tp.palette_id = ids::palette(rng.between(1, plan.p8_palettes));
+  if (tp.recipe.kind == TexKind::Index16)
     tp.palette_id = ids::palette(rng.between(plan.p8_palettes + 1, plan.palettes));
   return tp;
 }

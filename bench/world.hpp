@@ -57,7 +57,7 @@ WorldPlan plan_world(Scale scale, std::uint64_t seed = kWorldSeed);
 
 // What texture i (from 1) of the plan holds; its palette id is 0 unless paletted.
 struct TexturePlan {
-  TextureSpec spec;
+  TextureRecipe recipe;
   std::uint32_t palette_id = 0;
 };
 TexturePlan texture_plan(const WorldPlan& plan, std::uint32_t index);

@@ -15,11 +15,11 @@ constexpr std::uint32_t S(std::uint32_t low) { return 0x08000000u | low; }
 constexpr std::uint32_t kTextured = 0x2;
 constexpr std::uint32_t kSolid = 0x1;
 
-SurfaceSpec textured(std::uint32_t id, std::string_view description, C category, int rule,
+SurfaceRecipe textured(std::uint32_t id, std::string_view description, C category, int rule,
                      std::uint32_t surface_type, L look, F format, std::uint32_t width,
                      std::uint32_t height, AlphaMode alpha = AlphaMode::Opaque,
                      bool compress = false, int smaller = 0) {
-  SurfaceSpec s;
+  SurfaceRecipe s;
   s.id = S(id);
   s.description = description;
   s.category = category;
@@ -31,9 +31,9 @@ SurfaceSpec textured(std::uint32_t id, std::string_view description, C category,
   return s;
 }
 
-SurfaceSpec solid(std::uint32_t id, std::string_view description, C category, int rule,
+SurfaceRecipe solid(std::uint32_t id, std::string_view description, C category, int rule,
                   std::uint32_t surface_type, std::uint32_t colour, bool compress = false) {
-  SurfaceSpec s;
+  SurfaceRecipe s;
   s.id = S(id);
   s.description = description;
   s.category = category;
@@ -44,18 +44,18 @@ SurfaceSpec solid(std::uint32_t id, std::string_view description, C category, in
   return s;
 }
 
-SurfaceSpec broken(SurfaceSpec s, Breakage breakage) {
+SurfaceRecipe broken(SurfaceRecipe s, Breakage breakage) {
   s.expect = Expect::Fail;
   s.breakage = breakage;
   return s;
 }
 
-SurfaceSpec absent(SurfaceSpec s) {
+SurfaceRecipe absent(SurfaceRecipe s) {
   s.expect = Expect::Absent;
   return s;
 }
 
-std::vector<SurfaceSpec> make_catalogue() {
+std::vector<SurfaceRecipe> make_catalogue() {
   constexpr auto Opaque = AlphaMode::Opaque;
   constexpr auto Coverage = AlphaMode::Coverage;
   constexpr auto Translucent = AlphaMode::Translucent;
@@ -169,8 +169,8 @@ std::vector<SurfaceSpec> make_catalogue() {
 
 }  // namespace
 
-const std::vector<SurfaceSpec>& sample_surfaces() {
-  static const std::vector<SurfaceSpec> catalogue = make_catalogue();
+const std::vector<SurfaceRecipe>& sample_surfaces() {
+  static const std::vector<SurfaceRecipe> catalogue = make_catalogue();
   return catalogue;
 }
 

@@ -30,7 +30,7 @@ enum class Breakage : std::uint8_t {
   PaletteIndexOutOfRange,  // the palette has fewer colours than the pixels index
 };
 
-struct SurfaceSpec {
+struct SurfaceRecipe {
   std::uint32_t id = 0;
   std::string_view description;
   Expect expect = Expect::Decode;
@@ -47,7 +47,7 @@ struct SurfaceSpec {
   int smaller_textures = 0;  // extra, smaller entries ahead of it in the texture list
 };
 
-const std::vector<SurfaceSpec>& sample_surfaces();
+const std::vector<SurfaceRecipe>& sample_surfaces();
 
 std::string_view expect_name(Expect expect);
 std::string_view breakage_name(Breakage breakage);

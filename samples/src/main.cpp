@@ -90,10 +90,10 @@ int main(int argc, char** argv) {
   if (options.stats) {
     for (std::size_t i = 0; i < check.measured.size(); ++i) {
       const auto& m = check.measured[i];
-      const auto& spec = *world.surfaces[i].spec;
-      fmt::print("0x{:08X}  {:<8} {:<8} {}  {}\n", spec.id, sample::expect_name(spec.expect),
+      const auto& recipe = *world.surfaces[i].recipe;
+      fmt::print("0x{:08X}  {:<8} {:<8} {}  {}\n", recipe.id, sample::expect_name(recipe.expect),
                  m.decoded ? dat::category_name(m.category) : "-",
-                 m.decoded ? sample::describe(m.stats) : m.failure_text, spec.description);
+                 m.decoded ? sample::describe(m.stats) : m.failure_text, recipe.description);
     }
   }
   if (!check.problems.empty()) {
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
 
   std::size_t decode = 0, fail = 0, absent = 0;
   for (const auto& s : world.surfaces) {
-    switch (s.spec->expect) {
+    switch (s.recipe->expect) {
       case sample::Expect::Decode: ++decode; break;
       case sample::Expect::Fail: ++fail; break;
       case sample::Expect::Absent: ++absent; break;

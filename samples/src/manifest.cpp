@@ -20,25 +20,25 @@ std::string manifest_text(const SampleWorld& world) {
       "surface\texpect\tcategory\trule\tkind\tformat\twidth\theight\tsurface_type\tcompressed"
       "\tfailure\ttexture\tpalette\tlist\tdescription\n";
   for (const StoredSurface& stored : world.surfaces) {
-    const SurfaceSpec& spec = *stored.spec;
+    const SurfaceRecipe& recipe = *stored.recipe;
     const bool has_texture = !stored.texture_ids.empty();
     std::string format = "solid";
     std::string width = "1";
     std::string height = "1";
-    if (spec.texture) {
-      format = has_texture ? std::string(format_name(spec.texture->format)) : "-";
-      width = has_texture ? std::to_string(spec.texture->width) : "-";
-      height = has_texture ? std::to_string(spec.texture->height) : "-";
+    if (recipe.texture) {
+      format = has_texture ? std::string(format_name(recipe.texture->format)) : "-";
+      width = has_texture ? std::to_string(recipe.texture->width) : "-";
+      height = has_texture ? std::to_string(recipe.texture->height) : "-";
     }
     out += fmt::format(
-        "0x{:08X}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t0x{:X}\t{}\t{}\t{}\t{}\t{}\t{}\n", spec.id,
-        expect_name(spec.expect),
-        spec.expect == Expect::Fail ? "-" : dat::category_name(spec.category),
-        spec.rule == 0 ? std::string("-") : std::to_string(spec.rule),
-        spec.texture ? "textured" : "solid", format, width, height, spec.surface_type,
-        spec.compress ? "yes" : "no", breakage_name(spec.breakage),
+        "0x{:08X}\t{}\t{}\t{}\t{}\t{}\t{}\t{}\t0x{:X}\t{}\t{}\t{}\t{}\t{}\t{}\n", recipe.id,
+        expect_name(recipe.expect),
+        recipe.expect == Expect::Fail ? "-" : dat::category_name(recipe.category),
+        recipe.rule == 0 ? std::string("-") : std::to_string(recipe.rule),
+        recipe.texture ? "textured" : "solid", format, width, height, recipe.surface_type,
+        recipe.compress ? "yes" : "no", breakage_name(recipe.breakage),
         has_texture ? hex_or_dash(stored.texture_ids.back()) : "-", hex_or_dash(stored.palette_id),
-        spec.texture ? std::to_string(stored.texture_ids.size()) : "-", spec.description);
+        recipe.texture ? std::to_string(stored.texture_ids.size()) : "-", recipe.description);
   }
   return out;
 }

@@ -178,41 +178,41 @@ Verification verify_world(const SampleWorld& world, const std::filesystem::path&
   check_models_and_cells(*portal, *cell, world, v.problems);
 
   for (const StoredSurface& stored : world.surfaces) {
-    const SurfaceSpec& spec = *stored.spec;
-    const Measured m = measure_surface(*portal, spec.id);
-    const std::string id = fmt::format("surface 0x{:08X} ({})", spec.id, spec.description);
+    const SurfaceRecipe& recipe = *stored.recipe;
+    const Measured m = measure_surface(*portal, recipe.id);
+    const std::string id = fmt::format("surface 0x{:08X} ({})", recipe.id, recipe.description);
 
-    const bool placed = world.on_landblock.contains(spec.id);
-    if (spec.expect == Expect::Absent) {
+    const bool placed = world.on_landblock.contains(recipe.id);
+    if (recipe.expect == Expect::Absent) {
       if (placed) v.problems.push_back(id + ": meant to be absent but placed on the landblock");
-      if (!world.on_neighbour.contains(spec.id))
+      if (!world.on_neighbour.contains(recipe.id))
         v.problems.push_back(id + ": not placed on the neighbouring landblock either");
     } else if (!placed) {
       v.problems.push_back(id + ": not placed on the landblock");
     }
 
-    if (spec.expect == Expect::Fail) {
+    if (recipe.expect == Expect::Fail) {
       if (m.decoded) {
         v.problems.push_back(id + ": meant to fail but decodes");
-      } else if (m.failure != spec.breakage) {
+      } else if (m.failure != recipe.breakage) {
         v.problems.push_back(fmt::format("{}: fails, but not with {} ({})", id,
-                                         breakage_name(spec.breakage), m.failure_text));
+                                         breakage_name(recipe.breakage), m.failure_text));
       }
     } else if (!m.decoded) {
       v.problems.push_back(fmt::format("{}: does not decode ({})", id, m.failure_text));
     } else {
-      if (m.category != spec.category) {
+      if (m.category != recipe.category) {
         v.problems.push_back(fmt::format("{}: built for {} but classifies as {}: {}", id,
-                                         dat::category_name(spec.category),
+                                         dat::category_name(recipe.category),
                                          dat::category_name(m.category), describe(m.stats)));
-      } else if (auto p = rule_problem(spec.rule, m, spec.surface_type)) {
+      } else if (auto p = rule_problem(recipe.rule, m, recipe.surface_type)) {
         v.problems.push_back(fmt::format("{}: {} by rule {}? {}: {}", id,
-                                         dat::category_name(spec.category), spec.rule, *p,
+                                         dat::category_name(recipe.category), recipe.rule, *p,
                                          describe(m.stats)));
       }
-      const std::uint32_t w = spec.texture ? spec.texture->width : 1;
-      const std::uint32_t h = spec.texture ? spec.texture->height : 1;
-      if (m.width != w || m.height != h || m.solid != !spec.texture)
+      const std::uint32_t w = recipe.texture ? recipe.texture->width : 1;
+      const std::uint32_t h = recipe.texture ? recipe.texture->height : 1;
+      if (m.width != w || m.height != h || m.solid != !recipe.texture)
         v.problems.push_back(id + ": size or kind differs from the catalogue");
     }
     v.measured.push_back(m);
@@ -220,7 +220,7 @@ Verification verify_world(const SampleWorld& world, const std::filesystem::path&
 
   std::set<std::uint32_t> meant;
   for (const StoredSurface& stored : world.surfaces)
-    if (stored.spec->expect != Expect::Absent) meant.insert(stored.spec->id);
+    if (stored.recipe->expect != Expect::Absent) meant.insert(stored.recipe->id);
   for (const std::uint32_t id : world.on_landblock)
     if (!meant.contains(id))
       v.problems.push_back(fmt::format("surface 0x{:08X} is placed but not catalogued", id));

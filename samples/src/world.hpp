@@ -13,7 +13,7 @@ namespace sample {
 
 // Where one catalogued surface ended up in the portal archive.
 struct StoredSurface {
-  const SurfaceSpec* spec = nullptr;
+  const SurfaceRecipe* recipe = nullptr;
   std::uint32_t list_id = 0;               // its texture list; 0 for a solid surface
   std::vector<std::uint32_t> texture_ids;  // the list's entries; the last is the one drawn
   std::uint32_t palette_id = 0;            // 0 unless indexed

@@ -28,19 +28,19 @@ void add(std::vector<writer::ArchiveFile>& files, std::uint32_t id, std::vector<
 }
 
 // One texture and, for the indexed formats, its palette (subject to the surface's breakage).
-std::uint32_t add_texture(SampleWorld& world, Ids& ids, const SurfaceSpec& spec,
+std::uint32_t add_texture(SampleWorld& world, Ids& ids, const SurfaceRecipe& recipe,
                           const TextureRequest& request, StoredSurface& stored) {
   const std::uint32_t texture_id = ids.texture++;
   const bool indexed = is_indexed(request.format);
   const std::uint32_t palette_id =
-      !indexed ? 0 : (spec.breakage == Breakage::MissingPalette ? kMissingPalette : ids.palette++);
+      !indexed ? 0 : (recipe.breakage == Breakage::MissingPalette ? kMissingPalette : ids.palette++);
   BuiltTexture built = build_texture(request, texture_id, palette_id);
-  if (built.palette && spec.breakage != Breakage::MissingPalette) {
-    if (spec.breakage == Breakage::PaletteIndexOutOfRange)
+  if (built.palette && recipe.breakage != Breakage::MissingPalette) {
+    if (recipe.breakage == Breakage::PaletteIndexOutOfRange)
       built.palette->colors.resize(kShortPalette);
-    add(world.portal_files, palette_id, writer::encode_palette(*built.palette), spec.compress);
+    add(world.portal_files, palette_id, writer::encode_palette(*built.palette), recipe.compress);
   }
-  add(world.portal_files, texture_id, writer::encode_texture(built.texture), spec.compress);
+  add(world.portal_files, texture_id, writer::encode_texture(built.texture), recipe.compress);
   stored.palette_id = palette_id;
   return texture_id;
 }
@@ -49,36 +49,36 @@ std::uint32_t add_texture(SampleWorld& world, Ids& ids, const SurfaceSpec& spec,
 
 void add_surfaces(SampleWorld& world) {
   Ids ids;
-  for (const SurfaceSpec& spec : sample_surfaces()) {
+  for (const SurfaceRecipe& recipe : sample_surfaces()) {
     StoredSurface stored;
-    stored.spec = &spec;
+    stored.recipe = &recipe;
     dat::Surface surface;
-    if (!spec.texture) {
-      surface = writer::solid_surface(spec.colour, spec.surface_type);
+    if (!recipe.texture) {
+      surface = writer::solid_surface(recipe.colour, recipe.surface_type);
     } else {
       stored.list_id = ids.list++;
-      if (spec.breakage != Breakage::EmptyTextureList) {
+      if (recipe.breakage != Breakage::EmptyTextureList) {
         // Smaller versions first, halving each step; the audit draws the last entry.
-        for (int k = spec.smaller_textures; k > 0; --k) {
-          TextureRequest smaller = *spec.texture;
+        for (int k = recipe.smaller_textures; k > 0; --k) {
+          TextureRequest smaller = *recipe.texture;
           smaller.width = std::max(1u, smaller.width >> k);
           smaller.height = std::max(1u, smaller.height >> k);
-          stored.texture_ids.push_back(add_texture(world, ids, spec, smaller, stored));
+          stored.texture_ids.push_back(add_texture(world, ids, recipe, smaller, stored));
         }
-        stored.texture_ids.push_back(add_texture(world, ids, spec, *spec.texture, stored));
+        stored.texture_ids.push_back(add_texture(world, ids, recipe, *recipe.texture, stored));
       }
       dat::SurfaceTexture list;
       list.id = stored.list_id;
       list.textures = stored.texture_ids;
       add(world.portal_files, list.id, writer::encode_surface_texture(list), false);
-      surface = writer::textured_surface(stored.list_id, spec.surface_type);
+      surface = writer::textured_surface(stored.list_id, recipe.surface_type);
     }
     // Plausible material values; the audit does not read them.
     surface.translucency = 0;
-    surface.luminosity = spec.category == dat::MaterialCategory::Lava ? 0x3F800000u : 0;
+    surface.luminosity = recipe.category == dat::MaterialCategory::Lava ? 0x3F800000u : 0;
     surface.diffuse = 0x3F800000u;
-    add(world.portal_files, spec.id, writer::encode_surface(surface),
-        spec.compress && !spec.texture);
+    add(world.portal_files, recipe.id, writer::encode_surface(surface),
+        recipe.compress && !recipe.texture);
     world.surfaces.push_back(std::move(stored));
   }
 }
