@@ -40,8 +40,11 @@ function(qv_write_compat_expected compiler out_dir ok_var)
     set(${ok_var}_REASON "${reason}" PARENT_SCOPE)
     return()
   endif()
-  file(WRITE "${out_dir}/expected"
+  # Written through a copy that only replaces the header when it changed, so that
+  # configuring again does not make every source that includes it stale.
+  file(WRITE "${out_dir}/expected.new"
        "// Generated from ${header} for clang before 16; see fuzz/compat/libstdcxx_expected.cmake.\n"
        "${text}")
+  configure_file("${out_dir}/expected.new" "${out_dir}/expected" COPYONLY)
   set(${ok_var} TRUE PARENT_SCOPE)
 endfunction()
