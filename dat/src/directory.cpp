@@ -15,6 +15,7 @@
 //      again in that order adds only ids already kept, so it is skipped.
 
 #include <array>
+#include <span>
 #include <unordered_set>
 
 #include "dat/database.hpp"
@@ -53,24 +54,37 @@ struct NodeHead {
   std::uint32_t last_child() const { return count < kNodeBranches - 1 ? count : kNodeBranches - 1; }
 };
 
-NodeHead read_head(RecordCursor& cur) {
+// `node` holds the node's 1716 bytes.
+NodeHead read_head(const std::uint8_t* node) {
   NodeHead h;
-  // The node is always 1716 bytes long, so these reads cannot fail.
-  for (auto& branch : h.branches) branch = *cur.read_u32();
-  h.count = *cur.read_u32();
+  for (std::uint32_t j = 0; j < kNodeBranches; ++j) h.branches[j] = load_le32(node + 4 * j);
+  h.count = load_le32(node + 4 * kNodeBranches);
   return h;
+}
+
+// Entry slot i (i < 61) of a node.
+DatFileEntry entry_at(const std::uint8_t* node, std::uint32_t i) {
+  const std::uint8_t* p = node + kEntriesAt + kEntrySize * i;
+  return DatFileEntry{load_le32(p),      load_le32(p + 4),  load_le32(p + 8),
+                      load_le32(p + 12), load_le32(p + 16), load_le32(p + 20)};
+}
+
+// The failure of a count of 62 or more: the entry reader runs off the node's end at slot 61.
+DatError entry_overflow(std::span<const std::uint8_t> node) {
+  RecordCursor cur(node);
+  cur.skip(kNodeSize);
+  return DatError(DatFileEntry::read(cur).error());
 }
 
 DatError too_deep() { return DatError(DatError::Corruption{"directory deeper than 64 levels"}); }
 
-// Reads the entries in slot order, handing each to `take`. A count of 62 or more runs off
-// the node's end at slot 61.
+// Hands the entries to `take` in slot order; a count of 62 or more fails after the 61st.
 template <class Take>
-DatResult<void> for_each_entry(RecordCursor& cur, const NodeHead& head, Take&& take) {
-  for (std::uint32_t i = 0; i < head.count; ++i) {
-    DAT_TRY(entry, DatFileEntry::read(cur));
-    take(entry);
-  }
+DatResult<void> for_each_entry(std::span<const std::uint8_t> node, const NodeHead& head,
+                               Take&& take) {
+  const std::uint32_t whole = head.count < kNodeEntrySlots ? head.count : kNodeEntrySlots;
+  for (std::uint32_t i = 0; i < whole; ++i) take(entry_at(node.data(), i));
+  if (head.count > kNodeEntrySlots) return std::unexpected(entry_overflow(node));
   return {};
 }
 
@@ -82,9 +96,8 @@ DatResult<void> check_node(const DatDatabase& db, std::uint32_t offset, unsigned
   const std::uint64_t state = (std::uint64_t{offset} << 8) | level;
   if (known_good.contains(state)) return {};
   DAT_TRY(node, db.read_file_data(offset, kNodeSize));
-  RecordCursor cur(node);
-  const NodeHead head = read_head(cur);
-  if (auto entries = for_each_entry(cur, head, [](const DatFileEntry&) {}); !entries) {
+  const NodeHead head = read_head(node.data());
+  if (auto entries = for_each_entry(node, head, [](const DatFileEntry&) {}); !entries) {
     return entries;
   }
   if (!head.is_leaf()) {
@@ -105,8 +118,7 @@ DatResult<void> collect_reversed(const DatDatabase& db, std::uint32_t offset, un
   if (level > kMaxDirectoryDepth) return std::unexpected(too_deep());
   done.insert(offset);
   DAT_TRY(node, db.read_file_data(offset, kNodeSize));
-  RecordCursor cur(node);
-  const NodeHead head = read_head(cur);
+  const NodeHead head = read_head(node.data());
   if (!head.is_leaf()) {
     for (std::uint32_t j = head.last_child() + 1; j-- > 0;) {
       if (auto child = collect_reversed(db, head.branches[j], level + 1, done, files); !child) {
@@ -114,10 +126,9 @@ DatResult<void> collect_reversed(const DatDatabase& db, std::uint32_t offset, un
       }
     }
   }
+  if (head.count > kNodeEntrySlots) return std::unexpected(entry_overflow(node));
   for (std::uint32_t i = head.count; i-- > 0;) {
-    RecordCursor slot(node);
-    slot.skip(kEntriesAt + std::uint64_t{kEntrySize} * i);
-    DAT_TRY(entry, DatFileEntry::read(slot));
+    const DatFileEntry entry = entry_at(node.data(), i);
     if (!files.contains(entry.id)) files.insert_or_assign(entry.id, entry);
   }
   return {};
@@ -153,29 +164,18 @@ DatResult<void> DatDatabase::read_node(std::uint32_t offset, unsigned level,
   std::array<std::uint8_t, kNodeSize> node;
   if (auto gathered = gather_chain(offset, node); !gathered) return gathered;
 
-  const std::uint32_t count = load_le32(node.data() + 4 * kNodeBranches);
-  // The node always holds 61 whole slots, so those entries are read without checks; a count
-  // of 62 or more runs off the node's end at slot 61, which the entry reader reports.
-  const std::uint32_t whole = count < kNodeEntrySlots ? count : kNodeEntrySlots;
-  for (std::uint32_t i = 0; i < whole; ++i) {
-    const std::uint8_t* p = node.data() + kEntriesAt + kEntrySize * i;
-    const DatFileEntry entry{load_le32(p), load_le32(p + 4), load_le32(p + 8),
-                             load_le32(p + 12), load_le32(p + 16), load_le32(p + 20)};
-    files.insert_or_assign(entry.id, entry);
+  const NodeHead head = read_head(node.data());
+  if (auto entries = for_each_entry(
+          node, head, [this](const DatFileEntry& e) { files.insert_or_assign(e.id, e); });
+      !entries) {
+    return entries;
   }
-  if (count > kNodeEntrySlots) {
-    RecordCursor cur(node);
-    cur.skip(kNodeSize);
-    DAT_TRY(entry, DatFileEntry::read(cur));
-    files.insert_or_assign(entry.id, entry);  // not reached: the node has no 62nd slot
-  }
-
-  if (load_le32(node.data()) == 0) return {};  // a leaf: the other branch offsets mean nothing
-  const std::uint32_t last = count < kNodeBranches - 1 ? count : kNodeBranches - 1;
-  for (std::uint32_t j = 0; j <= last; ++j) {
-    const std::uint32_t branch = load_le32(node.data() + 4 * j);
-    if (branch == 0) continue;
-    if (auto child = read_node(branch, level + 1, seen, shared); !child || shared) return child;
+  if (head.is_leaf()) return {};  // the other branch offsets mean nothing
+  for (std::uint32_t j = 0; j <= head.last_child(); ++j) {
+    if (head.branches[j] == 0) continue;
+    if (auto child = read_node(head.branches[j], level + 1, seen, shared); !child || shared) {
+      return child;
+    }
   }
   return {};
 }
